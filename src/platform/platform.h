@@ -1,0 +1,97 @@
+#pragma once
+
+// The operations the launcher needs from the system, as small interfaces grouped by concern.
+// The Win32 backend (platform/win32) implements them with the real calls; tests pass fakes.
+// All text is UTF-8; the backend converts at its boundary. Failures throw AppError.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hanamizu {
+
+struct LocalTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+enum class MessageIcon { kNone, kInformation, kExclamation };
+enum class MessageButtons { kOk, kOkCancel };
+enum class MessageAnswer { kOk, kCancel };
+
+enum class RegistryRoot { kUsers };
+inline constexpr uint32_t kRegSz = 1;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Directory of the launcher's own executable: a drive root ends with "\", others do not.
+  virtual std::string LauncherDirectory() = 0;
+  virtual void ChangeDrive(char letter) = 0;
+  virtual void ChangeDirectory(const std::string& path) = 0;
+  // Names, without their directory, of the files that match a wildcard pattern (case ignored).
+  // Directories, hidden files and system files are left out.
+  virtual std::vector<std::string> ListFiles(const std::string& pattern) = 0;
+  // Appends line and CR LF in the ANSI code page; the file is created when missing.
+  virtual void AppendAnsiLine(const std::string& path, const std::string& line) = 0;
+};
+
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  // Per-user settings; an absent setting reads as the empty text.
+  virtual std::string ReadSetting(const std::string& app, const std::string& section,
+                                  const std::string& key) = 0;
+  virtual void WriteSetting(const std::string& app, const std::string& section,
+                            const std::string& key, const std::string& value) = 0;
+  // A registry value read as text through a 256-byte buffer: the text before the first NUL,
+  // or nothing when the read reports any failure.
+  virtual std::optional<std::string> QueryRegistryText(RegistryRoot root, const std::string& subkey,
+                                                       const std::string& value_name,
+                                                       uint32_t kind) = 0;
+};
+
+class IniReader {
+ public:
+  virtual ~IniReader() = default;
+  // The profile reader's value through a 255-character buffer, up to its first NUL.
+  virtual std::string ReadProfileString(const std::string& section, const std::string& key,
+                                        const std::string& default_value,
+                                        const std::string& path) = 0;
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // A modal message box; returns when the user has closed it.
+  virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                    MessageButtons buttons, MessageIcon icon) = 0;
+  virtual void DefaultBeep() = 0;
+  // Lets the launcher's windows handle the events waiting for them.
+  virtual void DoEvents() = 0;
+};
+
+class SystemServices {
+ public:
+  virtual ~SystemServices() = default;
+  // Everything after the program's own name on the command line, as handed over.
+  virtual std::string CommandLineArguments() = 0;
+  virtual LocalTime LocalNow() = 0;
+  // Stops the process at once.
+  [[noreturn]] virtual void EndProcess() = 0;
+};
+
+struct Platform {
+  FileSystem& files;
+  SettingsStore& settings;
+  IniReader& ini;
+  UserInterface& ui;
+  SystemServices& system;
+};
+
+}  // namespace hanamizu

@@ -1,0 +1,106 @@
+#include "fakes/fake_platform.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace hanamizu::fakes {
+namespace {
+
+std::string Upper(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Wildcard match of "*" and "?" ignoring ASCII case, as the system's file search does.
+bool Matches(const std::string& pattern, const std::string& name) {
+  const std::string p = Upper(pattern);
+  const std::string n = Upper(name);
+  std::function<bool(size_t, size_t)> match = [&](size_t i, size_t j) {
+    if (i == p.size()) return j == n.size();
+    if (p[i] == '*') return match(i + 1, j) || (j < n.size() && match(i, j + 1));
+    if (j < n.size() && (p[i] == '?' || p[i] == n[j])) return match(i + 1, j + 1);
+    return false;
+  };
+  return match(0, 0);
+}
+
+}  // namespace
+
+std::string FakeFileSystem::LauncherDirectory() {
+  return launcher_directory;
+}
+
+void FakeFileSystem::ChangeDrive(char letter) {
+  calls.push_back(std::string("ChangeDrive ") + letter);
+  current_drive = letter;
+}
+
+void FakeFileSystem::ChangeDirectory(const std::string& path) {
+  calls.push_back("ChangeDirectory " + path);
+  current_directory = path;
+}
+
+std::vector<std::string> FakeFileSystem::ListFiles(const std::string& pattern) {
+  calls.push_back("ListFiles " + pattern);
+  const size_t slash = pattern.rfind('\\');
+  const std::string dir = pattern.substr(0, slash);
+  const std::string mask = pattern.substr(slash + 1);
+  std::vector<std::string> names;
+  for (const auto& file : entries[dir]) {
+    if (!file.hidden && !file.system && !file.directory && Matches(mask, file.name)) {
+      names.push_back(file.name);
+    }
+  }
+  return names;
+}
+
+void FakeFileSystem::AppendAnsiLine(const std::string& path, const std::string& line) {
+  if (unwritable.count(path)) throw AppError(75, "パス名が無効です。");
+  appended[path] += line + "\r\n";
+}
+
+std::string FakeSettingsStore::ReadSetting(const std::string& app, const std::string& section,
+                                           const std::string& key) {
+  const auto it = user.find({app, section, key});
+  return it == user.end() ? std::string() : it->second;
+}
+
+void FakeSettingsStore::WriteSetting(const std::string& app, const std::string& section,
+                                     const std::string& key, const std::string& value) {
+  writes.push_back(app + "|" + section + "|" + key + "=" + value);
+  user[{app, section, key}] = value;
+}
+
+std::optional<std::string> FakeSettingsStore::QueryRegistryText(RegistryRoot,
+                                                                const std::string& subkey,
+                                                                const std::string& value_name,
+                                                                uint32_t) {
+  const auto it = users_hive.find({subkey, value_name});
+  if (it == users_hive.end()) return std::nullopt;
+  return it->second;
+}
+
+std::string FakeIniReader::ReadProfileString(const std::string& section, const std::string& key,
+                                             const std::string& default_value,
+                                             const std::string& path) {
+  reads.push_back(path + "|" + section + "|" + key);
+  const auto it = values.find({path, section, key});
+  return it == values.end() ? default_value : it->second;
+}
+
+MessageAnswer FakeUserInterface::ShowMessage(const std::string& text, const std::string& caption,
+                                             MessageButtons buttons, MessageIcon icon) {
+  if (on_message) on_message(text);
+  messages.push_back({text, caption, buttons, icon});
+  if (answers.empty()) return MessageAnswer::kOk;
+  const MessageAnswer answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void FakeSystemServices::EndProcess() {
+  ++end_calls;
+  throw ProcessEnded{};
+}
+
+}  // namespace hanamizu::fakes

@@ -1,0 +1,117 @@
+#pragma once
+
+// In-memory stand-ins for the platform, recording what the core does with them.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "common/app_error.h"
+#include "platform/platform.h"
+
+namespace hanamizu::fakes {
+
+// Thrown where the real platform would end the process.
+struct ProcessEnded {};
+
+struct FakeFile {
+  std::string name;
+  bool hidden = false;
+  bool system = false;
+  bool directory = false;
+};
+
+class FakeFileSystem : public FileSystem {
+ public:
+  std::string launcher_directory = "C:\\Tools\\Ledger";
+  char current_drive = 'C';
+  std::string current_directory = "C:\\";
+  // Directory (without trailing "\") -> entries in it.
+  std::map<std::string, std::vector<FakeFile>> entries;
+  // Path -> bytes appended, lines joined with CR LF.
+  std::map<std::string, std::string> appended;
+  std::set<std::string> unwritable;
+  std::vector<std::string> calls;
+
+  std::string LauncherDirectory() override;
+  void ChangeDrive(char letter) override;
+  void ChangeDirectory(const std::string& path) override;
+  std::vector<std::string> ListFiles(const std::string& pattern) override;
+  void AppendAnsiLine(const std::string& path, const std::string& line) override;
+};
+
+class FakeSettingsStore : public SettingsStore {
+ public:
+  // (app, section, key) -> value.
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> user;
+  // (subkey, value name) -> value in HKEY_USERS.
+  std::map<std::pair<std::string, std::string>, std::string> users_hive;
+  std::vector<std::string> writes;  // "app|section|key=value", in order
+
+  std::string ReadSetting(const std::string& app, const std::string& section,
+                          const std::string& key) override;
+  void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
+                    const std::string& value) override;
+  std::optional<std::string> QueryRegistryText(RegistryRoot root, const std::string& subkey,
+                                               const std::string& value_name,
+                                               uint32_t kind) override;
+};
+
+class FakeIniReader : public IniReader {
+ public:
+  // (path, section, key) -> value; sections and keys compared as given.
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
+  std::vector<std::string> reads;  // "path|section|key", in order
+
+  std::string ReadProfileString(const std::string& section, const std::string& key,
+                                const std::string& default_value, const std::string& path) override;
+};
+
+struct ShownMessage {
+  std::string text;
+  std::string caption;
+  MessageButtons buttons;
+  MessageIcon icon;
+};
+
+class FakeUserInterface : public UserInterface {
+ public:
+  std::vector<ShownMessage> messages;
+  std::deque<MessageAnswer> answers;  // next answers; OK when empty
+  int beeps = 0;
+  int events_processed = 0;
+  // Runs before a message is recorded; may throw to simulate a failing box.
+  std::function<void(const std::string&)> on_message;
+
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                            MessageButtons buttons, MessageIcon icon) override;
+  void DefaultBeep() override { ++beeps; }
+  void DoEvents() override { ++events_processed; }
+};
+
+class FakeSystemServices : public SystemServices {
+ public:
+  std::string arguments = "boot";
+  LocalTime now{2024, 3, 5, 14, 7, 9};
+  int end_calls = 0;
+
+  std::string CommandLineArguments() override { return arguments; }
+  LocalTime LocalNow() override { return now; }
+  [[noreturn]] void EndProcess() override;
+};
+
+// One of each, wired into a Platform.
+struct FakePlatform {
+  FakeFileSystem files;
+  FakeSettingsStore settings;
+  FakeIniReader ini;
+  FakeUserInterface ui;
+  FakeSystemServices system;
+  Platform platform{files, settings, ini, ui, system};
+};
+
+}  // namespace hanamizu::fakes
