@@ -1,0 +1,74 @@
+#include "platform/win32/win32_files.h"
+
+#include <windows.h>
+
+#include "platform/win32/win32_error.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+namespace hanamizu::win32 {
+
+std::string ExecutableDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) throw LastWin32Error();
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  path.resize(path.find_last_of(L'\\'));
+  if (path.size() == 2 && path[1] == L':') path += L'\\';
+  return Narrow(path);
+}
+
+std::string Win32FileSystem::LauncherDirectory() {
+  if (launcher_directory_.empty()) launcher_directory_ = ExecutableDirectory();
+  return launcher_directory_;
+}
+
+void Win32FileSystem::ChangeDrive(char letter) {
+  // "D:" alone selects the drive with the directory last current on it.
+  const wchar_t drive[] = {static_cast<wchar_t>(letter), L':', L'\0'};
+  if (!SetCurrentDirectoryW(drive)) throw LastWin32Error();
+}
+
+void Win32FileSystem::ChangeDirectory(const std::string& path) {
+  if (!SetCurrentDirectoryW(Widen(path).c_str())) throw LastWin32Error();
+}
+
+std::vector<std::string> Win32FileSystem::ListFiles(const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return names;
+    throw Win32Error(error);
+  }
+  constexpr DWORD kLeftOut =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  do {
+    if ((data.dwFileAttributes & kLeftOut) == 0) names.push_back(Narrow(data.cFileName));
+  } while (FindNextFileW(find.get(), &data));
+  if (GetLastError() != ERROR_NO_MORE_FILES) throw LastWin32Error();
+  return names;
+}
+
+void Win32FileSystem::AppendAnsiLine(const std::string& path, const std::string& line) {
+  FileHandle file(CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw LastWin32Error();
+  const std::string bytes = Utf8ToAnsi(line) + "\r\n";
+  DWORD written = 0;
+  if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size()) {
+    throw LastWin32Error();
+  }
+  if (!CloseHandle(file.release())) throw LastWin32Error();
+}
+
+}  // namespace hanamizu::win32

@@ -1,0 +1,70 @@
+#pragma once
+
+// One move-only owner per kind of handle.
+
+#include <windows.h>
+
+#include <utility>
+
+namespace hanamizu::win32 {
+
+template <class Traits>
+class UniqueHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueHandle() = default;
+  explicit UniqueHandle(Handle handle) : handle_(handle) {}
+  UniqueHandle(UniqueHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, Traits::Invalid())) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) {
+      reset();
+      handle_ = std::exchange(other.handle_, Traits::Invalid());
+    }
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  ~UniqueHandle() { reset(); }
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Traits::Invalid(); }
+  // Gives up ownership, e.g. to close the handle where its failure must be seen.
+  Handle release() { return std::exchange(handle_, Traits::Invalid()); }
+  void reset() {
+    if (*this) Traits::Close(handle_);
+    handle_ = Traits::Invalid();
+  }
+
+ private:
+  Handle handle_ = Traits::Invalid();
+};
+
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { FindClose(h); }
+};
+struct RegistryKeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { RegCloseKey(h); }
+};
+
+using KernelHandle = UniqueHandle<KernelHandleTraits>;  // processes, threads, events
+using FileHandle = UniqueHandle<FileHandleTraits>;      // CreateFileW
+using FindHandle = UniqueHandle<FindHandleTraits>;      // FindFirstFileExW
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+
+}  // namespace hanamizu::win32

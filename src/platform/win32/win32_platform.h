@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_ini.h"
+#include "platform/win32/win32_settings.h"
+#include "platform/win32/win32_system.h"
+#include "platform/win32/win32_ui.h"
+
+namespace hanamizu::win32 {
+
+// The real platform: one of each backend, wired together.
+struct Win32Platform {
+  Win32FileSystem files;
+  Win32SettingsStore settings;
+  Win32IniReader ini;
+  Win32UserInterface ui;
+  Win32SystemServices system;
+  Platform platform{files, settings, ini, ui, system};
+};
+
+}  // namespace hanamizu::win32

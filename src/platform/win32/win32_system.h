@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace hanamizu::win32 {
+
+class Win32SystemServices : public SystemServices {
+ public:
+  std::string CommandLineArguments() override;
+  LocalTime LocalNow() override;
+  [[noreturn]] void EndProcess() override;
+};
+
+// What follows the program's name (quoted or not) and the blanks after it, unchanged.
+std::wstring ArgumentsOf(const std::wstring& command_line);
+
+}  // namespace hanamizu::win32
