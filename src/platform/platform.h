@@ -39,6 +39,10 @@ class FileSystem {
   virtual std::vector<std::string> ListFiles(const std::string& pattern) = 0;
   // Appends line and CR LF in the ANSI code page; the file is created when missing.
   virtual void AppendAnsiLine(const std::string& path, const std::string& line) = 0;
+  // True for an existing file that is neither a directory nor hidden nor a system file.
+  virtual bool NormalFileExists(const std::string& path) = 0;
+  // The dotted four-part file version of an executable, or the empty text when it has none.
+  virtual std::string FileVersion(const std::string& path) = 0;
 };
 
 class SettingsStore {
@@ -82,6 +86,10 @@ class SystemServices {
   // Everything after the program's own name on the command line, as handed over.
   virtual std::string CommandLineArguments() = 0;
   virtual LocalTime LocalNow() = 0;
+  // Seconds on a clock that only moves forward: neither midnight nor a clock change moves it.
+  virtual double MonotonicSeconds() = 0;
+  // An environment variable; nothing when it is not set.
+  virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
   // Stops the process at once.
   [[noreturn]] virtual void EndProcess() = 0;
 };

@@ -59,6 +59,21 @@ void FakeFileSystem::AppendAnsiLine(const std::string& path, const std::string& 
   appended[path] += line + "\r\n";
 }
 
+bool FakeFileSystem::NormalFileExists(const std::string& path) {
+  const size_t slash = path.rfind('\\');
+  const std::string dir = path.substr(0, slash);
+  const std::string name = Upper(path.substr(slash + 1));
+  for (const auto& file : entries[dir]) {
+    if (Upper(file.name) == name) return !file.hidden && !file.system && !file.directory;
+  }
+  return false;
+}
+
+std::string FakeFileSystem::FileVersion(const std::string& path) {
+  const auto it = versions.find(path);
+  return it == versions.end() ? std::string() : it->second;
+}
+
 std::string FakeSettingsStore::ReadSetting(const std::string& app, const std::string& section,
                                            const std::string& key) {
   const auto it = user.find({app, section, key});
@@ -96,6 +111,12 @@ MessageAnswer FakeUserInterface::ShowMessage(const std::string& text, const std:
   const MessageAnswer answer = answers.front();
   answers.pop_front();
   return answer;
+}
+
+std::optional<std::string> FakeSystemServices::EnvironmentVariable(const std::string& name) {
+  const auto it = environment.find(name);
+  if (it == environment.end()) return std::nullopt;
+  return it->second;
 }
 
 void FakeSystemServices::EndProcess() {

@@ -42,6 +42,11 @@ class FakeFileSystem : public FileSystem {
   void ChangeDirectory(const std::string& path) override;
   std::vector<std::string> ListFiles(const std::string& pattern) override;
   void AppendAnsiLine(const std::string& path, const std::string& line) override;
+  bool NormalFileExists(const std::string& path) override;
+  std::string FileVersion(const std::string& path) override;
+
+  // Path -> file version of the executables the tests put there.
+  std::map<std::string, std::string> versions;
 };
 
 class FakeSettingsStore : public SettingsStore {
@@ -101,6 +106,11 @@ class FakeSystemServices : public SystemServices {
 
   std::string CommandLineArguments() override { return arguments; }
   LocalTime LocalNow() override { return now; }
+  double MonotonicSeconds() override { return monotonic_seconds; }
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+
+  double monotonic_seconds = 1000.0;
+  std::map<std::string, std::string> environment;
   [[noreturn]] void EndProcess() override;
 };
 

@@ -130,3 +130,57 @@ TEST(Win32Arguments, EverythingAfterTheProgramNameAndItsBlanks) {
 
 }  // namespace
 }  // namespace hanamizu::win32
+
+namespace hanamizu::win32 {
+namespace {
+
+TEST(Win32NormalFileExists, HiddenSystemAndDirectoriesCountAsMissing) {
+  ScratchDirectory dir("exists");
+  testing::WriteBytes(dir.File("Hanamizu.exe"), "");
+  testing::WriteBytes(dir.File("readonly.exe"), "");
+  SetFileAttributesW(Widen(dir.File("readonly.exe")).c_str(), FILE_ATTRIBUTE_READONLY);
+  testing::WriteBytes(dir.File("hidden.exe"), "");
+  SetFileAttributesW(Widen(dir.File("hidden.exe")).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  testing::WriteBytes(dir.File("system.exe"), "");
+  SetFileAttributesW(Widen(dir.File("system.exe")).c_str(), FILE_ATTRIBUTE_SYSTEM);
+  CreateDirectoryW(Widen(dir.File("folder.exe")).c_str(), nullptr);
+
+  Win32FileSystem files;
+  EXPECT_TRUE(files.NormalFileExists(dir.File("Hanamizu.exe")));
+  EXPECT_TRUE(files.NormalFileExists(dir.File("HANAMIZU.EXE")));
+  EXPECT_TRUE(files.NormalFileExists(dir.File("readonly.exe")));
+  EXPECT_FALSE(files.NormalFileExists(dir.File("hidden.exe")));
+  EXPECT_FALSE(files.NormalFileExists(dir.File("system.exe")));
+  EXPECT_FALSE(files.NormalFileExists(dir.File("folder.exe")));
+  EXPECT_FALSE(files.NormalFileExists(dir.File("missing.exe")));
+  SetFileAttributesW(Widen(dir.File("readonly.exe")).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(Win32FileVersion, DottedFourPartVersionOrEmptyText) {
+  Win32FileSystem files;
+  EXPECT_EQ(files.FileVersion(ExecutableDirectory() + "\\launcher.exe"), "4.0.0.0");
+  ScratchDirectory dir("version");
+  testing::WriteBytes(dir.File("plain.exe"), "MZ");
+  EXPECT_EQ(files.FileVersion(dir.File("plain.exe")), "");
+  EXPECT_EQ(files.FileVersion(dir.File("missing.exe")), "");
+}
+
+TEST(Win32SystemServices, EnvironmentVariablesSetUnsetAndJapanese) {
+  Win32SystemServices system;
+  SetEnvironmentVariableW(L"HANAMIZU_TEST_VAR", L"C:\\\x4E00\\tmp\\");
+  EXPECT_EQ(system.EnvironmentVariable("HANAMIZU_TEST_VAR"), "C:\\一\\tmp\\");
+  SetEnvironmentVariableW(L"HANAMIZU_TEST_VAR", nullptr);
+  EXPECT_EQ(system.EnvironmentVariable("HANAMIZU_TEST_VAR"), std::nullopt);
+}
+
+TEST(Win32SystemServices, MonotonicClockMovesForwardWithSleep) {
+  Win32SystemServices system;
+  const double before = system.MonotonicSeconds();
+  Sleep(20);
+  const double after = system.MonotonicSeconds();
+  EXPECT_GE(after - before, 0.015);
+  EXPECT_LT(after - before, 5.0);
+}
+
+}  // namespace
+}  // namespace hanamizu::win32

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
@@ -69,6 +71,32 @@ void Win32FileSystem::AppendAnsiLine(const std::string& path, const std::string&
     throw LastWin32Error();
   }
   if (!CloseHandle(file.release())) throw LastWin32Error();
+}
+
+bool Win32FileSystem::NormalFileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+  constexpr DWORD kNotNormal =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotNormal) == 0;
+}
+
+std::string Win32FileSystem::FileVersion(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoW(wide.c_str(), 0, size, data.data())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+      length < sizeof(VS_FIXEDFILEINFO)) {
+    return {};
+  }
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
 }  // namespace hanamizu::win32

@@ -18,6 +18,8 @@ class Win32FileSystem : public FileSystem {
   void ChangeDirectory(const std::string& path) override;
   std::vector<std::string> ListFiles(const std::string& pattern) override;
   void AppendAnsiLine(const std::string& path, const std::string& line) override;
+  bool NormalFileExists(const std::string& path) override;
+  std::string FileVersion(const std::string& path) override;
 
  private:
   std::string launcher_directory_;

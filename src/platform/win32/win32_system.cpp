@@ -28,6 +28,24 @@ LocalTime Win32SystemServices::LocalNow() {
   return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+double Win32SystemServices::MonotonicSeconds() {
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::optional<std::string> Win32SystemServices::EnvironmentVariable(const std::string& name) {
+  const std::wstring wide_name = Widen(name);
+  const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
+  if (size == 0) return std::nullopt;
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(), size);
+  value.resize(length);
+  return Narrow(value);
+}
+
 void Win32SystemServices::EndProcess() {
   ExitProcess(0);
 }

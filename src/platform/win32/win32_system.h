@@ -10,6 +10,8 @@ class Win32SystemServices : public SystemServices {
  public:
   std::string CommandLineArguments() override;
   LocalTime LocalNow() override;
+  double MonotonicSeconds() override;
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   [[noreturn]] void EndProcess() override;
 };
 
