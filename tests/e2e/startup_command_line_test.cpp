@@ -1,0 +1,60 @@
+// The launcher accepts only the exact argument "boot": any other command line ends it after one
+// message that names the host suite it needs, before any module check.
+
+#include <gtest/gtest.h>
+
+#include "installation.h"
+#include "ui_probe.h"
+
+namespace hanamizu::e2e {
+namespace {
+
+constexpr char kTitle[] = "ハナミズ台帳ツール";
+constexpr char kNeedsHostSuite[] =
+    "ハナミズ台帳ツールVer4を利用するためには\r\nMeridex V8以降のバージョンが必要です。";
+
+struct RefusedLine {
+  const char* name;
+  const char* command_line;
+};
+
+void PrintTo(const RefusedLine& line, std::ostream* out) {
+  *out << '"' << line.command_line << '"';
+}
+
+class RefusedCommandLine : public ::testing::TestWithParam<RefusedLine> {};
+
+TEST_P(RefusedCommandLine, ShowsOneHostSuiteMessageAndEnds) {
+  Installation installation;
+  // A module is installed, so a module check would pass silently: only the refusal can show.
+  installation.AddFile("PRT1.EXE");
+  LauncherProcess launcher = installation.Start(GetParam().command_line);
+
+  const auto box = WaitForMessageBox(launcher.id());
+  ASSERT_TRUE(box) << "no message box within the bound";
+  EXPECT_EQ(box->caption, kTitle);
+  EXPECT_EQ(box->text, kNeedsHostSuite);  // with CR LF between the lines
+  EXPECT_EQ(box->buttons, std::vector<std::string>{"OK"});
+  EXPECT_FALSE(box->has_icon);
+  // The box is the only window on screen: no second box, no splash window.
+  EXPECT_EQ(VisibleWindows(launcher.id()).size(), 1u);
+
+  ASSERT_TRUE(Dismiss(*box, "OK"));
+  const auto next = NextBoxOrEnd(launcher);
+  EXPECT_FALSE(next) << "a further box appeared: " << next->text;
+  ASSERT_FALSE(launcher.Running()) << "the launcher did not end after OK";
+  EXPECT_EQ(launcher.ExitCode(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Startup, RefusedCommandLine,
+                         ::testing::Values(RefusedLine{"Capitals", "launcher.exe BOOT"},
+                                           RefusedLine{"TrailingBlank", "launcher.exe boot "},
+                                           RefusedLine{"SecondArgument", "launcher.exe boot x"},
+                                           RefusedLine{"NoArgument", "launcher.exe"},
+                                           RefusedLine{"MixedCase", "launcher.exe Boot"}),
+                         [](const ::testing::TestParamInfo<RefusedLine>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
+}  // namespace hanamizu::e2e
