@@ -21,6 +21,24 @@ struct Address {
   bool secure = false;
 };
 
+// Bytes outside printable ASCII travel percent-encoded as UTF-8, the way servers expect names
+// like "更新.exe" in a request line; what is already encoded stays as it is.
+std::string EscapeAddress(const std::string& url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F) {
+      escaped += '%';
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
 AppError AboutAddress(const AppError& error, const std::string& url) {
   return AppError(error.number(), error.description() + " (" + url + ")");
 }
@@ -115,7 +133,7 @@ void ReadBody(HINTERNET request, ByteSink& sink) {
 
 void Win32HttpClient::Download(const std::string& url, ByteSink& sink) {
   try {
-    const Address address = CrackAddress(Widen(url));
+    const Address address = CrackAddress(Widen(EscapeAddress(url)));
     InternetHandle internet(
         InternetOpenW(L"HanamizuLauncher/4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) throw LastWin32Error();
