@@ -5,9 +5,13 @@
 // All text is UTF-8; the backend converts at its boundary. Failures throw AppError.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/ansi_codec.h"
+#include "platform/http.h"
 
 namespace hanamizu {
 
@@ -23,6 +27,13 @@ struct LocalTime {
 enum class MessageIcon { kNone, kInformation, kExclamation };
 enum class MessageButtons { kOk, kOkCancel };
 enum class MessageAnswer { kOk, kCancel };
+
+// A file being written under a temporary name beside its target. Commit puts it in the target's
+// place (replacing an earlier file); without a commit the temporary file is removed again.
+class PendingFile : public ByteSink {
+ public:
+  virtual void Commit() = 0;
+};
 
 enum class RegistryRoot { kUsers };
 inline constexpr uint32_t kRegSz = 1;
@@ -43,6 +54,14 @@ class FileSystem {
   virtual bool NormalFileExists(const std::string& path) = 0;
   // The dotted four-part file version of an executable, or the empty text when it has none.
   virtual std::string FileVersion(const std::string& path) = 0;
+  // The code page of the text inside the launcher's files (oem.ini, jiban.err, the update list).
+  virtual const AnsiCodec& Ansi() = 0;
+  // Deletes a file; false when that fails (missing, in use, read-only). Nothing is thrown.
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Starts writing a file that replaces path once committed.
+  virtual std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) = 0;
+  // Up to max_bytes from the start of an existing file.
+  virtual std::string ReadFileStart(const std::string& path, size_t max_bytes) = 0;
 };
 
 class SettingsStore {
@@ -100,6 +119,7 @@ struct Platform {
   IniReader& ini;
   UserInterface& ui;
   SystemServices& system;
+  HttpClient& http;
 };
 
 }  // namespace hanamizu

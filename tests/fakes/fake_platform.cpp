@@ -74,6 +74,58 @@ std::string FakeFileSystem::FileVersion(const std::string& path) {
   return it == versions.end() ? std::string() : it->second;
 }
 
+bool FakeFileSystem::RemoveFile(const std::string& path) {
+  calls.push_back("RemoveFile " + path);
+  if (undeletable.count(path)) return false;
+  return files.erase(path) > 0;
+}
+
+namespace {
+
+class FakePendingFile : public PendingFile {
+ public:
+  FakePendingFile(FakeFileSystem& owner, std::string path)
+      : owner_(owner), path_(std::move(path)) {}
+  void Write(std::string_view bytes) override { bytes_ += bytes; }
+  void Commit() override {
+    owner_.calls.push_back("Commit " + path_);
+    owner_.files[path_] = std::move(bytes_);
+  }
+
+ private:
+  FakeFileSystem& owner_;
+  std::string path_;
+  std::string bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<PendingFile> FakeFileSystem::CreatePendingFile(const std::string& path) {
+  calls.push_back("CreatePendingFile " + path);
+  if (unwritable.count(path)) throw AppError(75, "パス名が無効です。");
+  return std::make_unique<FakePendingFile>(*this, path);
+}
+
+std::string FakeFileSystem::ReadFileStart(const std::string& path, size_t max_bytes) {
+  calls.push_back("ReadFileStart " + path);
+  const auto it = files.find(path);
+  if (it == files.end()) throw AppError(53, "ファイルが見つかりません。");
+  return it->second.substr(0, max_bytes);
+}
+
+void FakeHttpClient::Download(const std::string& url, ByteSink& sink) {
+  requests.push_back(url);
+  if (const auto it = failures.find(url); it != failures.end()) {
+    sink.Write(it->second.partial);
+    throw it->second.error;
+  }
+  const auto it = bodies.find(url);
+  if (it == bodies.end()) {
+    throw AppError(12007, "サーバー名またはアドレスを解決できませんでした (" + url + ")");
+  }
+  sink.Write(it->second);
+}
+
 std::string FakeSettingsStore::ReadSetting(const std::string& app, const std::string& section,
                                            const std::string& key) {
   const auto it = user.find({app, section, key});

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <tuple>
@@ -12,6 +13,7 @@
 
 #include "common/app_error.h"
 #include "platform/platform.h"
+#include "platform/shift_jis.h"
 
 namespace hanamizu::fakes {
 
@@ -35,6 +37,10 @@ class FakeFileSystem : public FileSystem {
   // Path -> bytes appended, lines joined with CR LF.
   std::map<std::string, std::string> appended;
   std::set<std::string> unwritable;
+  // Path -> whole contents of the files that the core writes and reads.
+  std::map<std::string, std::string> files;
+  std::set<std::string> undeletable;  // RemoveFile fails on these, as on a file in use
+  std::unique_ptr<AnsiCodec> ansi = MakeShiftJisCodec();
   std::vector<std::string> calls;
 
   std::string LauncherDirectory() override;
@@ -47,6 +53,10 @@ class FakeFileSystem : public FileSystem {
 
   // Path -> file version of the executables the tests put there.
   std::map<std::string, std::string> versions;
+  const AnsiCodec& Ansi() override { return *ansi; }
+  bool RemoveFile(const std::string& path) override;
+  std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
+  std::string ReadFileStart(const std::string& path, size_t max_bytes) override;
 };
 
 class FakeSettingsStore : public SettingsStore {
@@ -114,6 +124,21 @@ class FakeSystemServices : public SystemServices {
   [[noreturn]] void EndProcess() override;
 };
 
+// Answers downloads from a table of addresses; any other address fails as a name that does
+// not resolve.
+class FakeHttpClient : public HttpClient {
+ public:
+  struct Failure {
+    std::string partial;  // written to the sink before the error
+    AppError error;
+  };
+  std::map<std::string, std::string> bodies;
+  std::map<std::string, Failure> failures;
+  std::vector<std::string> requests;  // addresses, in order
+
+  void Download(const std::string& url, ByteSink& sink) override;
+};
+
 // One of each, wired into a Platform.
 struct FakePlatform {
   FakeFileSystem files;
@@ -121,7 +146,8 @@ struct FakePlatform {
   FakeIniReader ini;
   FakeUserInterface ui;
   FakeSystemServices system;
-  Platform platform{files, settings, ini, ui, system};
+  FakeHttpClient http;
+  Platform platform{files, settings, ini, ui, system, http};
 };
 
 }  // namespace hanamizu::fakes

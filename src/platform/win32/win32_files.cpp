@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_pending_file.h"
 #include "platform/win32/win32_text.h"
 
 namespace hanamizu::win32 {
@@ -97,6 +99,31 @@ std::string Win32FileSystem::FileVersion(const std::string& path) {
          std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
          std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
          std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+bool Win32FileSystem::RemoveFile(const std::string& path) {
+  // DeleteFileA's rules: a read-only, open or missing file stays and the call reports false.
+  return DeleteFileW(Widen(path).c_str()) != FALSE;
+}
+
+std::unique_ptr<PendingFile> Win32FileSystem::CreatePendingFile(const std::string& path) {
+  return CreateWin32PendingFile(path);
+}
+
+std::string Win32FileSystem::ReadFileStart(const std::string& path, size_t max_bytes) {
+  FileHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw LastWin32Error();
+  std::string bytes;
+  char buffer[65536];
+  while (bytes.size() < max_bytes) {
+    const DWORD wanted = static_cast<DWORD>(std::min(sizeof buffer, max_bytes - bytes.size()));
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer, wanted, &read, nullptr)) throw LastWin32Error();
+    if (read == 0) break;
+    bytes.append(buffer, read);
+  }
+  return bytes;
 }
 
 }  // namespace hanamizu::win32

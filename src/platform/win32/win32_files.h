@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_ansi_codec.h"
 
 namespace hanamizu::win32 {
 
@@ -20,9 +21,14 @@ class Win32FileSystem : public FileSystem {
   void AppendAnsiLine(const std::string& path, const std::string& line) override;
   bool NormalFileExists(const std::string& path) override;
   std::string FileVersion(const std::string& path) override;
+  const AnsiCodec& Ansi() override { return ansi_; }
+  bool RemoveFile(const std::string& path) override;
+  std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
+  std::string ReadFileStart(const std::string& path, size_t max_bytes) override;
 
  private:
   std::string launcher_directory_;
+  Win32AnsiCodec ansi_;
 };
 
 // The directory of the running executable: "C:\" at a drive root, "C:\Tools" elsewhere.

@@ -3,6 +3,7 @@
 // One move-only owner per kind of handle.
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <utility>
 
@@ -62,9 +63,16 @@ struct RegistryKeyTraits {
   static void Close(Handle h) { RegCloseKey(h); }
 };
 
+struct InternetHandleTraits {
+  using Handle = HINTERNET;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { InternetCloseHandle(h); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;  // processes, threads, events
 using FileHandle = UniqueHandle<FileHandleTraits>;      // CreateFileW
 using FindHandle = UniqueHandle<FindHandleTraits>;      // FindFirstFileExW
 using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+using InternetHandle = UniqueHandle<InternetHandleTraits>;  // sessions and requests (WinINet)
 
 }  // namespace hanamizu::win32

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_http.h"
 #include "platform/win32/win32_ini.h"
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_system.h"
@@ -16,7 +17,8 @@ struct Win32Platform {
   Win32IniReader ini;
   Win32UserInterface ui;
   Win32SystemServices system;
-  Platform platform{files, settings, ini, ui, system};
+  Win32HttpClient http;
+  Platform platform{files, settings, ini, ui, system, http};
 };
 
 }  // namespace hanamizu::win32

@@ -1,0 +1,162 @@
+#include "platform/win32/win32_http.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <optional>
+
+#include "common/app_error.h"
+#include "platform/win32/win32_error.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+namespace hanamizu::win32 {
+namespace {
+
+// The server's name, port and path of an http or https address.
+struct Address {
+  std::wstring host;
+  INTERNET_PORT port = 0;
+  std::wstring path;  // with the query
+  bool secure = false;
+};
+
+// Bytes outside printable ASCII travel percent-encoded as UTF-8, the way servers expect names
+// like "更新.exe" in a request line; what is already encoded stays as it is.
+std::string EscapeAddress(const std::string& url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F) {
+      escaped += '%';
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+AppError AboutAddress(const AppError& error, const std::string& url) {
+  return AppError(error.number(), error.description() + " (" + url + ")");
+}
+
+Address CrackAddress(const std::wstring& url) {
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.dwHostNameLength = 1;  // non-zero lengths with null buffers: point into url
+  parts.dwUrlPathLength = 1;
+  parts.dwExtraInfoLength = 1;
+  if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+    throw LastWin32Error();
+  }
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    throw Win32Error(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+  }
+  Address address;
+  address.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  address.port = parts.nPort;
+  address.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+  address.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  if (address.path.empty()) address.path = L"/";
+  address.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  return address;
+}
+
+// Set on every handle: which one a WinINet version takes its time-outs from differs.
+void ApplyTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
+  const auto set = [&](DWORD option, DWORD value) {
+    if (!InternetSetOptionW(handle, option, &value, sizeof value)) throw LastWin32Error();
+  };
+  set(INTERNET_OPTION_CONNECT_TIMEOUT, timeouts.connect_ms);
+  set(INTERNET_OPTION_SEND_TIMEOUT, timeouts.receive_ms);
+  set(INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts.receive_ms);
+}
+
+std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD info) {
+  wchar_t buffer[256];
+  DWORD size = sizeof buffer;
+  if (!HttpQueryInfoW(request, info, buffer, &size, nullptr)) return std::nullopt;
+  return std::wstring(buffer, size / sizeof(wchar_t));
+}
+
+// The announced body length, when there is one that can be read as a number.
+std::optional<uint64_t> ContentLength(HINTERNET request) {
+  const std::optional<std::wstring> text = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH);
+  if (!text || text->empty()) return std::nullopt;
+  uint64_t value = 0;
+  for (const wchar_t c : *text) {
+    if (c < L'0' || c > L'9' || value > (UINT64_MAX - 9) / 10) return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
+  }
+  return value;
+}
+
+void CheckStatus(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                      nullptr)) {
+    throw LastWin32Error();
+  }
+  if (status >= 200 && status < 300) return;
+  const std::wstring reason = QueryHeader(request, HTTP_QUERY_STATUS_TEXT).value_or(L"");
+  // An error page is not the file that was asked for; it must never be stored as one.
+  throw AppError(static_cast<int32_t>(status), "サーバーが応答 " + std::to_string(status) +
+                                                   (reason.empty() ? "" : " " + Narrow(reason)) +
+                                                   " を返しました");
+}
+
+void ReadBody(HINTERNET request, ByteSink& sink) {
+  const std::optional<uint64_t> announced = ContentLength(request);
+  uint64_t received = 0;
+  std::string buffer(64 * 1024, '\0');
+  for (;;) {
+    DWORD read = 0;
+    if (!InternetReadFile(request, buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {
+      throw LastWin32Error();
+    }
+    if (read == 0) break;
+    received += read;
+    sink.Write(std::string_view(buffer.data(), read));
+  }
+  if (announced && received != *announced) {
+    throw AppError(static_cast<int32_t>(ERROR_INTERNET_CONNECTION_ABORTED),
+                   "受信したデータが途中で切れています (" + std::to_string(received) + " / " +
+                       std::to_string(*announced) + " バイト)");
+  }
+}
+
+}  // namespace
+
+void Win32HttpClient::Download(const std::string& url, ByteSink& sink) {
+  try {
+    const Address address = CrackAddress(Widen(EscapeAddress(url)));
+    InternetHandle internet(
+        InternetOpenW(L"HanamizuLauncher/4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!internet) throw LastWin32Error();
+    ApplyTimeouts(internet.get(), timeouts_);
+    InternetHandle connection(InternetConnectW(internet.get(), address.host.c_str(), address.port,
+                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) throw LastWin32Error();
+    ApplyTimeouts(connection.get(), timeouts_);
+    // Always the server's current answer: an update check must not see yesterday's list.
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                  INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
+    if (address.secure) flags |= INTERNET_FLAG_SECURE;
+    InternetHandle request(HttpOpenRequestW(connection.get(), L"GET", address.path.c_str(), nullptr,
+                                            nullptr, nullptr, flags, 0));
+    if (!request) throw LastWin32Error();
+    ApplyTimeouts(request.get(), timeouts_);
+    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) throw LastWin32Error();
+    CheckStatus(request.get());
+    ReadBody(request.get(), sink);
+  } catch (const AppError& error) {
+    // The user (and whoever reads the report) needs to know which address failed.
+    throw AboutAddress(error, url);
+  }
+}
+
+}  // namespace hanamizu::win32

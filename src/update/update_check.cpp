@@ -1,0 +1,95 @@
+#include "update/update_check.h"
+
+#include "common/app_error.h"
+#include "update/update_list.h"
+#include "update/update_rules.h"
+#include "update/vendor_update_url.h"
+
+namespace hanamizu {
+namespace {
+
+constexpr char kCaption[] = "確認";
+constexpr char kOfferCaption[] = "最新版への更新";
+constexpr char kNoListName[] = "リストファイルの指定がありません。";
+constexpr char kListUnusable[] =
+    "自動アップデートの処理が実行できません。\r\r"
+    "インターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r"
+    "起動後、自動アップデートを無効に設定してください。";
+constexpr char kVersionMismatch[] = "バージョン情報が正しくありません。　";
+constexpr char kPackageReady[] =
+    "パッケージの更新を開始します。\r\r"
+    "更新完了後、スタートメニューよりパッケージを起動してください。";
+constexpr char kUnexpectedError[] = "予期しないエラーが発生しました。\r\r";
+constexpr char kDownloading[] = " ファイルをダウンロード中";
+
+std::string OfferText(const UpdateListRecord& list, int32_t major, int32_t minor, int32_t build) {
+  return "現在使用中のプログラムはバージョン " + VersionText(major, minor, build) + " です。\r\r" +
+         "サーバー上に最新バージョン " +
+         VersionText(list.ServerMajor, list.ServerMinor, list.ServerBuild) +
+         " が更新されています。\r\r更新を実行しますか";
+}
+
+void Warn(UserInterface& ui, const std::string& text, MessageIcon icon) {
+  ui.DefaultBeep();
+  ui.ShowMessage(text, kCaption, MessageButtons::kOk, icon);
+}
+
+// Streams url into path: the file is replaced only once the whole body has arrived, so a failed
+// download leaves no partial file and any earlier one as it was.
+void DownloadToFile(Platform& platform, const std::string& url, const std::string& path) {
+  const std::unique_ptr<PendingFile> file = platform.files.CreatePendingFile(path);
+  platform.http.Download(url, *file);
+  platform.files.RemoveFile(path);  // as DeleteFileA: whether it worked does not matter
+  file->Commit();
+}
+
+}  // namespace
+
+int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int32_t minor,
+                    int32_t build, const std::string& baseUrl, const std::string& listName,
+                    std::string& UpdateDir, std::string& PackageName) {
+  UserInterface& ui = platform.ui;
+  const auto body = [&]() -> int16_t {
+    const std::string base = baseUrl.empty() ? std::string(kVendorUpdateUrl) : baseUrl;
+    if (listName.empty()) {
+      ui.ShowMessage(kNoListName, kCaption, MessageButtons::kOk, MessageIcon::kInformation);
+      return -1;
+    }
+    if (UpdateDir.empty()) UpdateDir = "C:\\";
+
+    ui.DoEvents();
+    const std::string list_path = UpdateDir + listName;
+    DownloadToFile(platform, base + listName, list_path);
+    const UpdateListRecord list = ReadUpdateListRecord(
+        platform.files.ReadFileStart(list_path, kUpdateListMaxBytes), platform.files.Ansi());
+
+    if (!IsUsablePackageFile(list.PackageFile)) {
+      Warn(ui, kListUnusable, MessageIcon::kExclamation);
+      return -1;
+    }
+    if (list.ServerMajor != major) {
+      Warn(ui, kVersionMismatch + std::to_string(list.ServerMajor), MessageIcon::kExclamation);
+      return -1;
+    }
+    if (!IsNewerVersion(list.ServerMinor, list.ServerBuild, minor, build)) return 0;
+    if (ui.ShowMessage(OfferText(list, major, minor, build), kOfferCaption,
+                       MessageButtons::kOkCancel, MessageIcon::kNone) != MessageAnswer::kOk) {
+      return 0;
+    }
+    if (list.DownloadMode != 0) return DownloadModeResult(list.DownloadMode);
+
+    splash.SetStatusText(list.PackageFile + kDownloading);
+    if (PackageName.empty()) PackageName = list.PackageFile;
+    ui.DoEvents();
+    // Fetched under the server's name, stored under the caller's.
+    DownloadToFile(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName);
+    Warn(ui, kPackageReady, MessageIcon::kInformation);
+    return 1;
+  };
+  return WithTrap(body, [&](const AppError& error) -> int16_t {
+    Warn(ui, kUnexpectedError + error.description(), MessageIcon::kExclamation);
+    return -1;
+  });
+}
+
+}  // namespace hanamizu

@@ -1,0 +1,24 @@
+#pragma once
+
+// The plain decisions of the update check, taken on the values of the update list.
+
+#include <cstdint>
+#include <string>
+
+namespace hanamizu {
+
+// "8.1.25": three decimal numbers joined by ".", "-" before a negative one.
+std::string VersionText(int32_t major, int32_t minor, int32_t build);
+
+// Whether the server's version is newer than the installed one of the same major version: the
+// minor version decides first, then the build number.
+bool IsNewerVersion(int32_t server_minor, int32_t server_build, int32_t minor, int32_t build);
+
+// A package name the launcher may fetch and store: it ends in ".exe" (any letter case) and is a
+// plain file name, so that the server's text cannot choose where on the disk the file goes.
+bool IsUsablePackageFile(const std::string& package_file);
+
+// DownloadMode + 1 as a signed 16-bit value; 32767 overflows (AppError).
+int16_t DownloadModeResult(int16_t download_mode);
+
+}  // namespace hanamizu

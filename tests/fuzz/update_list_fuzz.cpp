@@ -1,0 +1,43 @@
+// Any bytes at all as an update list: reading never fails or reads past the data, and a whole
+// record written back gives exactly the bytes it was read from.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/shift_jis.h"
+#include "update/update_list.h"
+
+namespace {
+
+// Bytes kept as they are, so that writing a record back can be compared byte for byte.
+class ByteCodec : public hanamizu::AnsiCodec {
+ public:
+  std::string ToUtf8(std::string_view ansi) const override { return std::string(ansi); }
+  std::string FromUtf8(std::string_view utf8) const override { return std::string(utf8); }
+};
+
+void Require(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  static const auto shift_jis = hanamizu::MakeShiftJisCodec();
+  const hanamizu::UpdateListRecord decoded = hanamizu::ReadUpdateListRecord(bytes, *shift_jis);
+  Require(decoded.PackageLocation.size() <= 3 * 0xFFFF && decoded.PackageFile.size() <= 3 * 0xFFFF);
+
+  const ByteCodec raw;
+  const hanamizu::UpdateListRecord record = hanamizu::ReadUpdateListRecord(bytes, raw);
+  const std::optional<size_t> length = hanamizu::UpdateListRecordLength(bytes);
+  if (length) {
+    Require(*length <= size);
+    Require(hanamizu::WriteUpdateListRecord(record, raw) == bytes.substr(0, *length));
+  } else {
+    Require(record.PackageFile.empty());
+  }
+  return 0;
+}
