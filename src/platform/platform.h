@@ -5,9 +5,13 @@
 // All text is UTF-8; the backend converts at its boundary. Failures throw AppError.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/processes.h"
+#include "platform/splash.h"
 
 namespace hanamizu {
 
@@ -74,6 +78,10 @@ class UserInterface {
   virtual void DefaultBeep() = 0;
   // Lets the launcher's windows handle the events waiting for them.
   virtual void DoEvents() = 0;
+  // The splash window, created hidden with its design-time contents.
+  virtual std::unique_ptr<SplashWindow> CreateSplashWindow() = 0;
+  // The primary screen's size in twips.
+  virtual TwipsSize ScreenSize() = 0;
 };
 
 class SystemServices {
@@ -92,6 +100,7 @@ struct Platform {
   IniReader& ini;
   UserInterface& ui;
   SystemServices& system;
+  ProcessLauncher& processes;
 };
 
 }  // namespace hanamizu
