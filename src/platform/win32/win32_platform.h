@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_ini.h"
+#include "platform/win32/win32_process.h"
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_ui.h"
@@ -16,7 +17,8 @@ struct Win32Platform {
   Win32IniReader ini;
   Win32UserInterface ui;
   Win32SystemServices system;
-  Platform platform{files, settings, ini, ui, system};
+  Win32ProcessLauncher processes;
+  Platform platform{files, settings, ini, ui, system, processes};
 };
 
 }  // namespace hanamizu::win32
