@@ -9,6 +9,7 @@
 #include <string>
 
 #include "win32/win32_test_support.h"
+#include "win32_standin_version.h"
 
 namespace hanamizu::win32::testing {
 
