@@ -12,6 +12,8 @@
 
 #include "platform/ansi_codec.h"
 #include "platform/http.h"
+#include "platform/processes.h"
+#include "platform/splash.h"
 
 namespace hanamizu {
 
@@ -97,6 +99,10 @@ class UserInterface {
   virtual void DefaultBeep() = 0;
   // Lets the launcher's windows handle the events waiting for them.
   virtual void DoEvents() = 0;
+  // The splash window, created hidden with its design-time contents.
+  virtual std::unique_ptr<SplashWindow> CreateSplashWindow() = 0;
+  // The primary screen's size in twips.
+  virtual TwipsSize ScreenSize() = 0;
 };
 
 class SystemServices {
@@ -120,6 +126,7 @@ struct Platform {
   UserInterface& ui;
   SystemServices& system;
   HttpClient& http;
+  ProcessLauncher& processes;
 };
 
 }  // namespace hanamizu

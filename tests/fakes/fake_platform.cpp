@@ -171,6 +171,18 @@ std::optional<std::string> FakeSystemServices::EnvironmentVariable(const std::st
   return it->second;
 }
 
+void FakeUserInterface::DoEvents() {
+  ++events_processed;
+  if (on_do_events) on_do_events();
+}
+
+std::unique_ptr<SplashWindow> FakeUserInterface::CreateSplashWindow() {
+  auto window = std::make_unique<FakeSplashWindow>();
+  splash = window.get();
+  ++splash_windows_created;
+  return window;
+}
+
 void FakeSystemServices::EndProcess() {
   ++end_calls;
   throw ProcessEnded{};

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/app_error.h"
+#include "fakes/fake_processes.h"
+#include "fakes/fake_splash.h"
 #include "platform/platform.h"
 #include "platform/shift_jis.h"
 
@@ -101,11 +103,20 @@ class FakeUserInterface : public UserInterface {
   int events_processed = 0;
   // Runs before a message is recorded; may throw to simulate a failing box.
   std::function<void(const std::string&)> on_message;
+  // Runs each time pending events are handled; may throw.
+  std::function<void()> on_do_events;
+  // 1280 x 1024 pixels at 96 DPI.
+  TwipsSize screen{19200, 15360};
+  int splash_windows_created = 0;
+  // The splash window created last; valid while the window handed out lives.
+  FakeSplashWindow* splash = nullptr;
 
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                             MessageButtons buttons, MessageIcon icon) override;
   void DefaultBeep() override { ++beeps; }
-  void DoEvents() override { ++events_processed; }
+  void DoEvents() override;
+  std::unique_ptr<SplashWindow> CreateSplashWindow() override;
+  TwipsSize ScreenSize() override { return screen; }
 };
 
 class FakeSystemServices : public SystemServices {
@@ -147,7 +158,8 @@ struct FakePlatform {
   FakeUserInterface ui;
   FakeSystemServices system;
   FakeHttpClient http;
-  Platform platform{files, settings, ini, ui, system, http};
+  FakeProcessLauncher processes;
+  Platform platform{files, settings, ini, ui, system, http, processes};
 };
 
 }  // namespace hanamizu::fakes

@@ -124,7 +124,7 @@ TEST(Main, AnErrorThatMeetsNoTrapIsShownWithNumberAndDescription) {
     }
   } failing;
   failing.launcher_directory = fake.files.launcher_directory;
-  Platform platform{failing, fake.settings, fake.ini, fake.ui, fake.system, fake.http};
+  Platform platform{failing, fake.settings, fake.ini, fake.ui, fake.system, fake.http, fake.processes};
   EXPECT_THROW(RunLauncher(platform), ProcessEnded);
   ASSERT_EQ(fake.ui.messages.size(), 1u);
   EXPECT_NE(fake.ui.messages[0].text.find("52"), std::string::npos);

@@ -61,7 +61,7 @@ class UpdateCheckOverHttp : public ::testing::Test {
   Win32FileSystem files;
   Win32HttpClient http;
   fakes::FakePlatform fake;
-  Platform platform{files, fake.settings, fake.ini, fake.ui, fake.system, http};
+  Platform platform{files, fake.settings, fake.ini, fake.ui, fake.system, http, fake.processes};
   fakes::FakeSplashWindow splash;
   std::string update_dir;
   std::string package_name;

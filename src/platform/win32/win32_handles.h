@@ -62,11 +62,36 @@ struct RegistryKeyTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { RegCloseKey(h); }
 };
-
 struct InternetHandleTraits {
   using Handle = HINTERNET;
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { InternetCloseHandle(h); }
+};
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyWindow(h); }
+};
+template <class Object>
+struct GdiObjectTraits {
+  using Handle = Object;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteDC(h); }
+};
+struct ScreenDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ReleaseDC(nullptr, h); }
+};
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyIcon(h); }
 };
 
 using KernelHandle = UniqueHandle<KernelHandleTraits>;  // processes, threads, events
@@ -74,5 +99,11 @@ using FileHandle = UniqueHandle<FileHandleTraits>;      // CreateFileW
 using FindHandle = UniqueHandle<FindHandleTraits>;      // FindFirstFileExW
 using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 using InternetHandle = UniqueHandle<InternetHandleTraits>;  // sessions and requests (WinINet)
+using WindowHandle = UniqueHandle<WindowTraits>;  // destroyed on the thread that created it
+using FontHandle = UniqueHandle<GdiObjectTraits<HFONT>>;
+using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using MemoryDc = UniqueHandle<MemoryDcTraits>;  // CreateCompatibleDC
+using ScreenDc = UniqueHandle<ScreenDcTraits>;  // GetDC(nullptr)
+using IconHandle = UniqueHandle<IconTraits>;    // LoadImageW without LR_SHARED
 
 }  // namespace hanamizu::win32

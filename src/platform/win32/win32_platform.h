@@ -4,6 +4,7 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_http.h"
 #include "platform/win32/win32_ini.h"
+#include "platform/win32/win32_process.h"
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_ui.h"
@@ -18,7 +19,8 @@ struct Win32Platform {
   Win32UserInterface ui;
   Win32SystemServices system;
   Win32HttpClient http;
-  Platform platform{files, settings, ini, ui, system, http};
+  Win32ProcessLauncher processes;
+  Platform platform{files, settings, ini, ui, system, http, processes};
 };
 
 }  // namespace hanamizu::win32

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_screen.h"
+#include "platform/win32/win32_splash.h"
 #include "platform/win32/win32_text.h"
 
 namespace hanamizu::win32 {
@@ -34,6 +36,14 @@ void Win32UserInterface::DoEvents() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+}
+
+std::unique_ptr<SplashWindow> Win32UserInterface::CreateSplashWindow() {
+  return std::make_unique<Win32SplashWindow>();
+}
+
+TwipsSize Win32UserInterface::ScreenSize() {
+  return ScreenSizeTwips();
 }
 
 }  // namespace hanamizu::win32

@@ -10,6 +10,8 @@ class Win32UserInterface : public UserInterface {
                             MessageButtons buttons, MessageIcon icon) override;
   void DefaultBeep() override;
   void DoEvents() override;
+  std::unique_ptr<SplashWindow> CreateSplashWindow() override;
+  TwipsSize ScreenSize() override;
 };
 
 }  // namespace hanamizu::win32

@@ -1,0 +1,81 @@
+#include "common/process_runner.h"
+
+#include <memory>
+#include <vector>
+
+#include "common/app_error.h"
+#include "common/error_message.h"
+#include "common/text.h"
+
+namespace hanamizu {
+namespace {
+
+// Words between single blanks: two blanks in a row hold an empty word, nothing is trimmed.
+std::vector<std::u16string> SplitAtBlanks(const std::u16string& text) {
+  std::vector<std::u16string> words;
+  size_t start = 0;
+  for (;;) {
+    const size_t blank = text.find(u' ', start);
+    words.push_back(text.substr(start, blank - start));
+    if (blank == std::u16string::npos) return words;
+    start = blank + 1;
+  }
+}
+
+bool EndsInExe(const std::u16string& word) {
+  return word.size() >= 4 && ToLowerLatin(word.substr(word.size() - 4)) == u".exe";
+}
+
+std::string QuoteProgramPath(const std::string& command_line) {
+  const std::u16string text = Utf8ToUtf16(command_line);
+  if (text.empty()) throw AppError(kNoProgramPathError, kNoProgramPathDescription);
+  const std::vector<std::u16string> words = SplitAtBlanks(text);
+  if (words.size() == 1) return "\"" + command_line + "\"";
+  size_t end = 0;  // characters up to and including the current word
+  for (const auto& word : words) {
+    end += word.size();
+    if (EndsInExe(word)) {
+      return "\"" + Utf16ToUtf8(text.substr(0, end)) + "\"" + Utf16ToUtf8(text.substr(end));
+    }
+    ++end;  // the blank after the word
+  }
+  throw AppError(kNoProgramPathError, kNoProgramPathDescription);
+}
+
+}  // namespace
+
+std::string Get_Shell_PathName(UserInterface& ui, const std::string& command_line) {
+  return WithTrap([&] { return QuoteProgramPath(command_line); },
+                  [&](const AppError& error) {
+                    ui.ShowMessage(error.description(), "Get_Shell_PathName", MessageButtons::kOk,
+                                   MessageIcon::kNone);
+                    return command_line;
+                  });
+}
+
+int16_t Shell_WT(Platform& platform, const std::string& command_line, int window_style) {
+  return WithTrap(
+      [&]() -> int16_t {
+        const std::string quoted = Get_Shell_PathName(platform.ui, command_line);
+        const uint32_t id = platform.processes.StartProcess(quoted, window_style);
+        // A program that has already gone cannot be opened; its exit code then reads as 0.
+        std::unique_ptr<WatchedProcess> process = platform.processes.OpenProcess(id);
+        for (;;) {
+          platform.processes.Sleep(kPollPauseMs);
+          uint32_t exit_code = 0;
+          if (process) exit_code = process->ExitCode().value_or(exit_code);
+          platform.ui.DoEvents();
+          if (exit_code != kStillActive) break;
+          // A program may itself exit with 259; only the process object tells it apart.
+          if (!process || process->HasEnded()) break;
+        }
+        process.reset();
+        return 0;
+      },
+      [&](const AppError& error) -> int16_t {
+        ShowStandardError(platform.ui, error, "Shell_WT");
+        return -1;
+      });
+}
+
+}  // namespace hanamizu
