@@ -1,8 +1,85 @@
 #include "launcher/product_launch.h"
 
-namespace hanamizu {
+#include <cmath>
 
-// Not built yet: the launcher ends here, after the hand-over.
-void SeihinKidou(Platform&, const LauncherState&, const std::string&, const std::string&) {}
+#include "common/path_routines.h"
+#include "common/process_runner.h"
+#include "common/product.h"
+#include "common/text.h"
+#include "config/config_sources.h"
+#include "launcher/launch_rules.h"
+#include "launcher/splash.h"
+#include "update/update_check.h"
+
+namespace hanamizu {
+namespace {
+
+constexpr double kMinimumSplashSeconds = 3.0;
+constexpr int kShowNormal = 1;
+
+// Blocks without handling window messages until the clock is at least seconds past start.
+void WaitUntilElapsed(Platform& platform, double start, double seconds) {
+  for (;;) {
+    const double remaining = seconds - (platform.system.MonotonicSeconds() - start);
+    if (remaining <= 0) return;
+    platform.processes.Sleep(static_cast<int>(std::ceil(remaining * 1000)));
+  }
+}
+
+}  // namespace
+
+std::string ChooseUpdateDir(Platform& platform) {
+  for (const char* name : {"TEMP", "TMP"}) {
+    std::string value = platform.system.EnvironmentVariable(name).value_or("");
+    const std::string dir = path_no_en(platform, value) + "\\";
+    if (TrimBlanks(dir) != "\\") return dir;
+  }
+  std::string launcher_dir = platform.files.LauncherDirectory();
+  return path_no_en(platform, launcher_dir) + "\\";
+}
+
+void SeihinKidou(Platform& platform, const LauncherState& state, const std::string& kinds,
+                 const std::string& extra) {
+  std::string launcher_dir = platform.files.LauncherDirectory();
+  const std::string main_program = path_no_en(platform, launcher_dir) + "\\" + kMainProgramName;
+  if (!platform.files.NormalFileExists(main_program)) {
+    platform.ui.ShowMessage(std::string(kApplicationTitle) + "メインプログラムが存在しません",
+                            kApplicationTitle, MessageButtons::kOk, MessageIcon::kNone);
+    platform.system.EndProcess();
+  }
+  const InstalledVersion version = SplitFileVersion(platform.files.FileVersion(main_program));
+  const std::string command_line = BuildMainCommandLine(main_program, kinds, extra);
+
+  std::unique_ptr<SplashWindow> splash = fSprash_Load(platform.ui, state.OemTitle);
+  splash->ShowModeless();
+  splash->Repaint();
+  const double start = platform.system.MonotonicSeconds();
+
+  platform.settings.WriteSetting(SettingsAppName(state.RegistryPrefix), kSettingsSection,
+                                 kKeyLauncher, std::to_string(state.LauncherMode));
+  const std::string url =
+      FillFromDefaultProfile(platform.settings, state.RegistryPrefix, kKeyAutoUpdateUrl);
+  const std::string update_switch =
+      FillFromDefaultProfile(platform.settings, state.RegistryPrefix, kKeyAutoUpdate);
+
+  if (AutoUpdateSwitchOn(update_switch)) {
+    std::string update_dir = ChooseUpdateDir(platform);
+    std::string package_name;
+    const int16_t result =
+        UpdateCheck(platform, *splash, version.major, version.minor, version.build, url,
+                    kUpdateListName, update_dir, package_name);
+    if (result == 1) {
+      // The package runs from the update directory, where it was stored, with "1" as its
+      // parameters; the launcher makes way for it at once.
+      platform.processes.ShellOpen(splash->Handle(), update_dir + package_name, "1", update_dir,
+                                   kShowNormal);
+      platform.system.EndProcess();
+    }
+  }
+
+  WaitUntilElapsed(platform, start, kMinimumSplashSeconds);
+  splash->Unload();
+  Shell_WT(platform, command_line, kShowNormal);
+}
 
 }  // namespace hanamizu

@@ -92,9 +92,9 @@ INSTANTIATE_TEST_SUITE_P(Startup, NoToolModule,
 
 class ToolModuleInstalled : public ::testing::TestWithParam<Layout> {};
 
-// The product launch that follows ends the launcher quietly while the main program's start is
-// not part of the build; what counts here is that no message stops it.
-TEST_P(ToolModuleInstalled, GoesOnWithoutAMessage) {
+// With a module found, the product launch follows: in these installations it finds no main
+// program, which it says in a message of its own.
+TEST_P(ToolModuleInstalled, GoesOnToTheProductLaunch) {
   Installation installation;
   Install(installation, GetParam());
   // Quoted full path, as a host suite starts programs.
@@ -102,8 +102,13 @@ TEST_P(ToolModuleInstalled, GoesOnWithoutAMessage) {
   line.append(installation.launcher()).append("\" boot");
   LauncherProcess launcher = installation.Start(line);
 
-  const auto box = NextBoxOrEnd(launcher);
-  EXPECT_FALSE(box) << "unexpected box: " << box->text;
+  const auto box = WaitForMessageBox(launcher.id());
+  ASSERT_TRUE(box) << "no message box within the bound";
+  EXPECT_EQ(box->text, std::string(kTitle) + "メインプログラムが存在しません");
+  EXPECT_EQ(box->caption, kTitle);
+  ASSERT_TRUE(Dismiss(*box, "OK"));
+  const auto next = NextBoxOrEnd(launcher);
+  EXPECT_FALSE(next) << "a further box appeared: " << next->text;
   ASSERT_FALSE(launcher.Running()) << "the launcher did not end within the bound";
   EXPECT_EQ(launcher.ExitCode(), 0u);
 }

@@ -115,6 +115,7 @@ std::string FakeFileSystem::ReadFileStart(const std::string& path, size_t max_by
 
 void FakeHttpClient::Download(const std::string& url, ByteSink& sink) {
   requests.push_back(url);
+  if (journal) journal->push_back("download " + url);
   if (const auto it = failures.find(url); it != failures.end()) {
     sink.Write(it->second.partial);
     throw it->second.error;
@@ -135,6 +136,7 @@ std::string FakeSettingsStore::ReadSetting(const std::string& app, const std::st
 void FakeSettingsStore::WriteSetting(const std::string& app, const std::string& section,
                                      const std::string& key, const std::string& value) {
   writes.push_back(app + "|" + section + "|" + key + "=" + value);
+  if (journal) journal->push_back("write " + key + "=" + value);
   user[{app, section, key}] = value;
 }
 
@@ -158,6 +160,7 @@ std::string FakeIniReader::ReadProfileString(const std::string& section, const s
 MessageAnswer FakeUserInterface::ShowMessage(const std::string& text, const std::string& caption,
                                              MessageButtons buttons, MessageIcon icon) {
   if (on_message) on_message(text);
+  if (journal) journal->push_back("message " + text);
   messages.push_back({text, caption, buttons, icon});
   if (answers.empty()) return MessageAnswer::kOk;
   const MessageAnswer answer = answers.front();
@@ -177,15 +180,26 @@ void FakeUserInterface::DoEvents() {
 }
 
 std::unique_ptr<SplashWindow> FakeUserInterface::CreateSplashWindow() {
-  auto window = std::make_unique<FakeSplashWindow>();
-  splash = window.get();
+  splash_windows.push_back(std::make_unique<FakeSplashWindow>());
+  splash = splash_windows.back().get();
+  splash->journal = journal;
   ++splash_windows_created;
-  return window;
+  return std::make_unique<FakeSplashHandle>(*splash);
 }
 
 void FakeSystemServices::EndProcess() {
   ++end_calls;
   throw ProcessEnded{};
+}
+
+FakePlatform::FakePlatform() {
+  ui.journal = &journal;
+  settings.journal = &journal;
+  http.journal = &journal;
+  processes.journal = &journal;
+  processes.on_sleep = [this](int milliseconds) {
+    system.monotonic_seconds += milliseconds / 1000.0;
+  };
 }
 
 }  // namespace hanamizu::fakes

@@ -67,7 +67,8 @@ class FakeSettingsStore : public SettingsStore {
   std::map<std::tuple<std::string, std::string, std::string>, std::string> user;
   // (subkey, value name) -> value in HKEY_USERS.
   std::map<std::pair<std::string, std::string>, std::string> users_hive;
-  std::vector<std::string> writes;  // "app|section|key=value", in order
+  std::vector<std::string> writes;              // "app|section|key=value", in order
+  std::vector<std::string>* journal = nullptr;  // also receives "write <key>=<value>"
 
   std::string ReadSetting(const std::string& app, const std::string& section,
                           const std::string& key) override;
@@ -108,8 +109,11 @@ class FakeUserInterface : public UserInterface {
   // 1280 x 1024 pixels at 96 DPI.
   TwipsSize screen{19200, 15360};
   int splash_windows_created = 0;
-  // The splash window created last; valid while the window handed out lives.
+  // The splash window created last; it lives as long as this fake.
   FakeSplashWindow* splash = nullptr;
+  std::vector<std::unique_ptr<FakeSplashWindow>> splash_windows;
+  // Also receives messages ("message <text>") and the splash windows' events, when set.
+  std::vector<std::string>* journal = nullptr;
 
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                             MessageButtons buttons, MessageIcon icon) override;
@@ -145,13 +149,20 @@ class FakeHttpClient : public HttpClient {
   };
   std::map<std::string, std::string> bodies;
   std::map<std::string, Failure> failures;
-  std::vector<std::string> requests;  // addresses, in order
+  std::vector<std::string> requests;            // addresses, in order
+  std::vector<std::string>* journal = nullptr;  // also receives "download <url>"
 
   void Download(const std::string& url, ByteSink& sink) override;
 };
 
-// One of each, wired into a Platform.
+// One of each, wired into a Platform. "journal" lists, in order, what the user saw and what was
+// written, started, fetched and waited for; the clock moves forward by what the code sleeps.
 struct FakePlatform {
+  FakePlatform();
+  FakePlatform(const FakePlatform&) = delete;
+  FakePlatform& operator=(const FakePlatform&) = delete;
+
+  std::vector<std::string> journal;
   FakeFileSystem files;
   FakeSettingsStore settings;
   FakeIniReader ini;

@@ -39,6 +39,7 @@ class FakeWatchedProcess : public WatchedProcess {
 
 uint32_t FakeProcessLauncher::StartProcess(const std::string& command_line, int show_window) {
   calls.push_back("Start " + command_line + " show=" + std::to_string(show_window));
+  if (journal) journal->push_back(calls.back());
   if (start_error) throw *start_error;
   return next_process_id;
 }
@@ -51,6 +52,8 @@ std::unique_ptr<WatchedProcess> FakeProcessLauncher::OpenProcess(uint32_t proces
 
 void FakeProcessLauncher::Sleep(int milliseconds) {
   calls.push_back("Sleep " + std::to_string(milliseconds));
+  if (journal) journal->push_back(calls.back());
+  if (on_sleep) on_sleep(milliseconds);
 }
 
 void FakeProcessLauncher::ShellOpen(uintptr_t owner_window, const std::string& file,
@@ -59,6 +62,7 @@ void FakeProcessLauncher::ShellOpen(uintptr_t owner_window, const std::string& f
   calls.push_back("ShellOpen owner=" + std::to_string(owner_window) + " file=" + file +
                   " parameters=" + parameters + " directory=" + directory +
                   " show=" + std::to_string(show_command));
+  if (journal) journal->push_back(calls.back());
 }
 
 int FakeProcessLauncher::Count(const std::string& prefix) const {

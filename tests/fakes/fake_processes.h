@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ class FakeProcessLauncher : public ProcessLauncher {
   // Answers of the successive polls; once used up, every poll finds an ended process with 0.
   std::deque<ProcessPoll> polls;
   std::vector<std::string> calls;
+  std::vector<std::string>* journal = nullptr;  // also receives starts, sleeps and shell opens
+  std::function<void(int)> on_sleep;            // e.g. moves a fake clock
   int open_handles = 0;
 
   uint32_t StartProcess(const std::string& command_line, int show_window) override;

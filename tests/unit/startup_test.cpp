@@ -111,7 +111,9 @@ TEST(Main, ModulesInAnyCaseLeadToTheProductLaunch) {
   fake.files.launcher_directory = "C:\\Tools\\Ledger\\";  // trailing "\" is tidied away
   fake.files.entries["C:\\Tools\\Ledger"] = {FakeFile{"prt1.exe"}, FakeFile{"PRTA.EXE"}};
   RunMain(fake);
-  EXPECT_TRUE(fake.ui.messages.empty());
+  // The product launch looked for the main program beside the launcher.
+  ASSERT_EQ(fake.ui.messages.size(), 1u);
+  EXPECT_EQ(fake.ui.messages[0].text, "ハナミズ台帳ツールメインプログラムが存在しません");
   EXPECT_EQ(fake.system.end_calls, 1);
   EXPECT_EQ(fake.ini.reads.front(), "C:\\Tools\\Ledger\\oem.ini|OEM|TITLE");
 }
@@ -124,7 +126,8 @@ TEST(Main, AnErrorThatMeetsNoTrapIsShownWithNumberAndDescription) {
     }
   } failing;
   failing.launcher_directory = fake.files.launcher_directory;
-  Platform platform{failing, fake.settings, fake.ini, fake.ui, fake.system, fake.http, fake.processes};
+  Platform platform{failing,     fake.settings, fake.ini,      fake.ui,
+                    fake.system, fake.http,     fake.processes};
   EXPECT_THROW(RunLauncher(platform), ProcessEnded);
   ASSERT_EQ(fake.ui.messages.size(), 1u);
   EXPECT_NE(fake.ui.messages[0].text.find("52"), std::string::npos);
