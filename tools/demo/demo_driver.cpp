@@ -44,6 +44,7 @@ class Driver {
   int Run() {
     const std::string launcher = install_dir_ + "\\launcher.exe";
     LauncherProcess process(launcher, "\"" + launcher + "\" boot", install_dir_);
+    process_id_ = process.id();
     Say("launcher.exe boot started (process " + std::to_string(process.id()) + ")");
     const ULONGLONG deadline = GetTickCount64() + 180000;
     while (process.Running() && GetTickCount64() < deadline) {
@@ -62,22 +63,29 @@ class Driver {
   void Look(const hanamizu::e2e::TopLevelWindow& window) {
     if (seen_.count(window.handle)) return;
     seen_.insert(window.handle);
-    if (window.class_name == hanamizu::e2e::kDialogClass) {
-      const auto box = hanamizu::e2e::Snapshot(window.handle);
-      Say("message box \"" + box.caption + "\": " + OneLine(box.text));
-      Save(window.handle, "message");
-      Sleep(static_cast<DWORD>(pause_ms_));
-      if (!box.buttons.empty()) {
-        Say("pressing " + box.buttons.front());
-        hanamizu::e2e::Dismiss(box, box.buttons.front());
-      }
+    if (window.class_name != hanamizu::e2e::kDialogClass) {
+      Describe(window.handle, window.caption);
       return;
     }
-    const auto texts = hanamizu::e2e::StaticTexts(window.handle);
+    const auto box = hanamizu::e2e::Snapshot(window.handle);
+    Say("message box \"" + box.caption + "\": " + OneLine(box.text));
+    Save(window.handle, "message");
+    // The splash window behind the box shows what the launcher is doing meanwhile.
+    for (const auto& other : hanamizu::e2e::VisibleWindows(process_id_)) {
+      if (other.class_name != hanamizu::e2e::kDialogClass) Describe(other.handle, other.caption);
+    }
+    Sleep(static_cast<DWORD>(pause_ms_));
+    if (!box.buttons.empty()) {
+      Say("pressing " + box.buttons.front());
+      hanamizu::e2e::Dismiss(box, box.buttons.front());
+    }
+  }
+
+  void Describe(HWND window, const std::string& caption) {
     std::string shown;
-    for (const auto& text : texts) shown += " [" + text + "]";
-    Say("window \"" + window.caption + "\"" + shown);
-    Save(window.handle, "splash");
+    for (const auto& text : hanamizu::e2e::StaticTexts(window)) shown += " [" + text + "]";
+    Say("window \"" + caption + "\"" + shown);
+    Save(window, "splash");
   }
 
   void Save(HWND window, const std::string& what) {
@@ -90,6 +98,7 @@ class Driver {
   std::string install_dir_;
   std::string shots_dir_;
   int pause_ms_;
+  DWORD process_id_ = 0;
   std::set<HWND> seen_;
   int shots_ = 0;
 };
@@ -98,9 +107,12 @@ class Driver {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fputs("usage: demo_driver <installation folder> <screenshot folder> [pause ms]\n", stderr);
+    std::fputs("usage: demo_driver <installation folder> <screenshot folder> [pause ms] [TEMP]\n",
+               stderr);
     return 2;
   }
   const int pause_ms = argc > 3 ? _wtoi(argv[3]) : 1500;
+  // The launcher inherits TEMP, where it stores what it downloads.
+  if (argc > 4) SetEnvironmentVariableW(L"TEMP", argv[4]);
   return Driver(Narrow(argv[1]), Narrow(argv[2]), pause_ms).Run();
 }
