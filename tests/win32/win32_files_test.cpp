@@ -61,7 +61,8 @@ TEST(Win32WriteErrLog, RealLogBesideTheLauncherIsCreatedAndAppended) {
   ScratchDirectory dir("errlog");
   Win32FileSystem files(dir.path());
   fakes::FakePlatform fake;
-  Platform platform{files, fake.settings, fake.ini, fake.ui, fake.system, fake.http, fake.processes};
+  Platform platform{files,       fake.settings, fake.ini,      fake.ui,
+                    fake.system, fake.http,     fake.processes};
   fake.system.now = {2024, 3, 5, 4, 7, 9};
   Write_ErrLog(platform, AppError(-5, "説明"), "path_no_en", "dir_name");
   Write_ErrLog(platform, AppError(6, "二"), "", "");
@@ -79,7 +80,8 @@ TEST(Win32WriteErrLog, LogThatCannotBeOpenedLeavesOneMessageAndNoFile) {
   CreateDirectoryW(Widen(dir.File("jiban.err")).c_str(), nullptr);
   Win32FileSystem files(dir.path());
   fakes::FakePlatform fake;
-  Platform platform{files, fake.settings, fake.ini, fake.ui, fake.system, fake.http, fake.processes};
+  Platform platform{files,       fake.settings, fake.ini,      fake.ui,
+                    fake.system, fake.http,     fake.processes};
   Write_ErrLog(platform, AppError(5, "original"), "path_no_en", "dir_name");
   ASSERT_EQ(fake.ui.messages.size(), 1u);
   EXPECT_EQ(fake.ui.messages[0].text.rfind("エラー処理が失敗しました。-", 0), 0u);
@@ -97,7 +99,8 @@ TEST(Win32ChDirAppPath, AnotherDrivesDirectoryBecomesCurrent) {
 
   Win32FileSystem files("D:\\Apps\\Ledger");
   fakes::FakePlatform fake;
-  Platform platform{files, fake.settings, fake.ini, fake.ui, fake.system, fake.http, fake.processes};
+  Platform platform{files,       fake.settings, fake.ini,      fake.ui,
+                    fake.system, fake.http,     fake.processes};
   ChDir_AppPath(platform);
 
   wchar_t current[MAX_PATH];
@@ -127,12 +130,6 @@ TEST(Win32Arguments, EverythingAfterTheProgramNameAndItsBlanks) {
   EXPECT_EQ(ArgumentsOf(L"launcher.exe"), L"");
   EXPECT_EQ(ArgumentsOf(L""), L"");
 }
-
-}  // namespace
-}  // namespace hanamizu::win32
-
-namespace hanamizu::win32 {
-namespace {
 
 TEST(Win32NormalFileExists, HiddenSystemAndDirectoriesCountAsMissing) {
   ScratchDirectory dir("exists");

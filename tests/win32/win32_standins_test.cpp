@@ -13,21 +13,9 @@
 namespace hanamizu::win32 {
 namespace {
 
-// The fixed file version of a program as four dotted numbers; empty without one.
+// The fixed file version, read the way the launcher reads the main program's.
 std::string FileVersionOf(const std::string& path) {
-  const std::wstring wide = Widen(path);
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
-  if (size == 0) return {};
-  std::vector<char> data(size);
-  if (!GetFileVersionInfoW(wide.c_str(), 0, size, data.data())) return {};
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length)) return {};
-  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
-         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
-         std::to_string(LOWORD(info->dwFileVersionLS));
+  return Win32FileSystem().FileVersion(path);
 }
 
 TEST(StandIns, TheMainProgramCarriesTheConfiguredFileVersion) {
