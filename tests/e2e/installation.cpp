@@ -95,4 +95,20 @@ std::optional<MessageBoxSnapshot> NextBoxOrEnd(const LauncherProcess& launcher) 
   return box;
 }
 
+void ExpectPlainMessage(const MessageBoxSnapshot& box, DWORD launcher_id, const std::string& text) {
+  EXPECT_EQ(box.caption, "ハナミズ台帳ツール");
+  EXPECT_EQ(box.text, text);
+  EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
+  EXPECT_FALSE(box.has_icon);
+  EXPECT_EQ(VisibleWindows(launcher_id).size(), 1u) << "more than the box is on screen";
+}
+
+void ExpectEndAfterOk(const MessageBoxSnapshot& box, const LauncherProcess& launcher) {
+  ASSERT_TRUE(Dismiss(box, "OK"));
+  const auto next = NextBoxOrEnd(launcher);
+  EXPECT_FALSE(next) << "a further box appeared: " << next->text;
+  ASSERT_FALSE(launcher.Running()) << "the launcher did not end after OK";
+  EXPECT_EQ(launcher.ExitCode(), 0u);
+}
+
 }  // namespace hanamizu::e2e

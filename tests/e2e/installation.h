@@ -46,4 +46,11 @@ inline constexpr UINT kShiftJis = 932;
 // When neither happens in time, the launcher is still running and ExitCode() tells so.
 std::optional<MessageBoxSnapshot> NextBoxOrEnd(const LauncherProcess& launcher);
 
+// Checks a box as the launcher's own messages look: the product title as caption, the text, OK
+// only, no icon, and nothing else of the launcher's on screen.
+void ExpectPlainMessage(const MessageBoxSnapshot& box, DWORD launcher_id, const std::string& text);
+
+// Presses OK, then checks that the launcher ends with exit code 0 and shows no further box.
+void ExpectEndAfterOk(const MessageBoxSnapshot& box, const LauncherProcess& launcher);
+
 }  // namespace hanamizu::e2e

@@ -9,7 +9,6 @@
 namespace hanamizu::e2e {
 namespace {
 
-constexpr char kTitle[] = "ハナミズ台帳ツール";
 constexpr char kNeedsHostSuite[] =
     "ハナミズ台帳ツールVer4を利用するためには\r\nMeridex V8以降のバージョンが必要です。";
 
@@ -32,18 +31,9 @@ TEST_P(RefusedCommandLine, ShowsOneHostSuiteMessageAndEnds) {
 
   const auto box = WaitForMessageBox(launcher.id());
   ASSERT_TRUE(box) << "no message box within the bound";
-  EXPECT_EQ(box->caption, kTitle);
-  EXPECT_EQ(box->text, kNeedsHostSuite);  // with CR LF between the lines
-  EXPECT_EQ(box->buttons, std::vector<std::string>{"OK"});
-  EXPECT_FALSE(box->has_icon);
-  // The box is the only window on screen: no second box, no splash window.
-  EXPECT_EQ(VisibleWindows(launcher.id()).size(), 1u);
-
-  ASSERT_TRUE(Dismiss(*box, "OK"));
-  const auto next = NextBoxOrEnd(launcher);
-  EXPECT_FALSE(next) << "a further box appeared: " << next->text;
-  ASSERT_FALSE(launcher.Running()) << "the launcher did not end after OK";
-  EXPECT_EQ(launcher.ExitCode(), 0u);
+  // With CR LF between the lines; no second box and no splash window.
+  ExpectPlainMessage(*box, launcher.id(), kNeedsHostSuite);
+  ExpectEndAfterOk(*box, launcher);
 }
 
 INSTANTIATE_TEST_SUITE_P(Startup, RefusedCommandLine,

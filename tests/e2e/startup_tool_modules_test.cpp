@@ -66,17 +66,8 @@ TEST_P(NoToolModule, ShowsTheNotInstalledMessageAndEnds) {
 
   const auto box = WaitForMessageBox(launcher.id());
   ASSERT_TRUE(box) << "no message box within the bound";
-  EXPECT_EQ(box->caption, kTitle);
-  EXPECT_EQ(box->text, kNotInstalled);
-  EXPECT_EQ(box->buttons, std::vector<std::string>{"OK"});
-  EXPECT_FALSE(box->has_icon);
-  EXPECT_EQ(VisibleWindows(launcher.id()).size(), 1u);
-
-  ASSERT_TRUE(Dismiss(*box, "OK"));
-  const auto next = NextBoxOrEnd(launcher);
-  EXPECT_FALSE(next) << "a further box appeared: " << next->text;
-  ASSERT_FALSE(launcher.Running()) << "the launcher did not end after OK";
-  EXPECT_EQ(launcher.ExitCode(), 0u);
+  ExpectPlainMessage(*box, launcher.id(), kNotInstalled);
+  ExpectEndAfterOk(*box, launcher);
 }
 
 INSTANTIATE_TEST_SUITE_P(Startup, NoToolModule,
@@ -104,13 +95,8 @@ TEST_P(ToolModuleInstalled, GoesOnToTheProductLaunch) {
 
   const auto box = WaitForMessageBox(launcher.id());
   ASSERT_TRUE(box) << "no message box within the bound";
-  EXPECT_EQ(box->text, std::string(kTitle) + "メインプログラムが存在しません");
-  EXPECT_EQ(box->caption, kTitle);
-  ASSERT_TRUE(Dismiss(*box, "OK"));
-  const auto next = NextBoxOrEnd(launcher);
-  EXPECT_FALSE(next) << "a further box appeared: " << next->text;
-  ASSERT_FALSE(launcher.Running()) << "the launcher did not end within the bound";
-  EXPECT_EQ(launcher.ExitCode(), 0u);
+  ExpectPlainMessage(*box, launcher.id(), std::string(kTitle) + "メインプログラムが存在しません");
+  ExpectEndAfterOk(*box, launcher);
 }
 
 INSTANTIATE_TEST_SUITE_P(
