@@ -1,14 +1,15 @@
-// The update check with the real files and the real WinINet client against the test servers;
-// the message boxes and the splash window are recording fakes.
+// The update check with the real files, the real WinINet client and the real splash window
+// against the test servers; the message boxes are a recording fake.
 
 #include "update/update_check.h"
 
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
-#include "fakes/fake_splash.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_http.h"
+#include "platform/win32/win32_text.h"
+#include "platform/win32/win32_ui.h"
 #include "update/update_list.h"
 #include "win32/test_servers.h"
 #include "win32/win32_test_support.h"
@@ -28,6 +29,29 @@ const std::string kPackageReady =
     "パッケージの更新を開始します。\r\r"
     "更新完了後、スタートメニューよりパッケージを起動してください。";
 
+// The splash window's lower text label: its status line.
+std::string StatusLabelText(HWND splash) {
+  HWND lowest = nullptr;
+  LONG lowest_top = LONG_MIN;
+  for (HWND child = GetWindow(GetWindow(splash, GW_CHILD), GW_HWNDFIRST); child;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t kind[32] = {};
+    GetClassNameW(child, kind, 32);
+    if (_wcsicmp(kind, L"Static") != 0 ||
+        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      continue;
+    RECT place{};
+    GetWindowRect(child, &place);
+    if (place.top > lowest_top) {
+      lowest_top = place.top;
+      lowest = child;
+    }
+  }
+  wchar_t text[256] = {};
+  if (lowest) GetWindowTextW(lowest, text, 256);
+  return Narrow(text);
+}
+
 class UpdateCheckOverHttp : public ::testing::Test {
  protected:
   UpdateCheckOverHttp() : dir_("update-" + Name()) {}
@@ -46,7 +70,7 @@ class UpdateCheckOverHttp : public ::testing::Test {
 
   int16_t Check(const std::string& base, const std::string& list) {
     update_dir = dir_.path() + "\\";
-    return UpdateCheck(platform, splash, 8, 1, 25, base, list, update_dir, package_name);
+    return UpdateCheck(platform, *splash, 8, 1, 25, base, list, update_dir, package_name);
   }
 
   std::vector<std::string> Entries() {
@@ -62,7 +86,8 @@ class UpdateCheckOverHttp : public ::testing::Test {
   Win32HttpClient http;
   fakes::FakePlatform fake;
   Platform platform{files, fake.settings, fake.ini, fake.ui, fake.system, http, fake.processes};
-  fakes::FakeSplashWindow splash;
+  Win32UserInterface ui;
+  std::unique_ptr<SplashWindow> splash = ui.CreateSplashWindow();
   std::string update_dir;
   std::string package_name;
 
@@ -81,7 +106,8 @@ TEST_F(UpdateCheckOverHttp, DownloadsTheListAndThePackageFromNginx) {
   EXPECT_TRUE(testing::ReadBytes(Local("更新プログラム.exe")) == package);
   EXPECT_EQ(testing::ReadBytes(Local(list)), testing::ReadBytes(servers.WwwFile(list)));
   EXPECT_EQ(Entries(), (std::vector<std::string>{list, "更新プログラム.exe"}));
-  EXPECT_EQ(splash.status_label, "更新プログラム.exe ファイルをダウンロード中");
+  EXPECT_EQ(StatusLabelText(reinterpret_cast<HWND>(splash->Handle())),
+            "更新プログラム.exe ファイルをダウンロード中");
   ASSERT_EQ(fake.ui.messages.size(), 2u);
   EXPECT_EQ(fake.ui.messages[1].text, kPackageReady);
 }
