@@ -31,7 +31,8 @@ class Win32ShellWT : public ::testing::Test {
   std::string program = testing::CopyStandIn(dir, "Hanamizu.exe");
   fakes::FakePlatform fake;
   Win32ProcessLauncher processes;
-  Platform platform{fake.files, fake.settings, fake.ini, fake.ui, fake.system, fake.http, processes};
+  Platform platform{fake.files,  fake.settings, fake.ini, fake.ui,
+                    fake.system, fake.http,     processes};
 
   // Shell_WT's result and how long it took.
   std::pair<int16_t, milliseconds> Run(const std::string& command_line) {

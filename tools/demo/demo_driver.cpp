@@ -38,7 +38,8 @@ void Say(const std::string& line) {
 class Driver {
  public:
   Driver(std::string install_dir, std::string shots_dir, int pause_ms)
-      : install_dir_(std::move(install_dir)), shots_dir_(std::move(shots_dir)),
+      : install_dir_(std::move(install_dir)),
+        shots_dir_(std::move(shots_dir)),
         pause_ms_(pause_ms) {}
 
   int Run() {
