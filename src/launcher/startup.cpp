@@ -77,8 +77,13 @@ void RunLauncher(Platform& platform) {
   try {
     Main(platform);
   } catch (const std::exception& e) {
-    platform.ui.ShowMessage(UnhandledErrorMessage(ToAppError(e)), kApplicationTitle,
-                            MessageButtons::kOk, MessageIcon::kNone);
+    // The last word; if even the message box fails, the launcher still ends in order.
+    WithTrap(
+        [&] {
+          platform.ui.ShowMessage(UnhandledErrorMessage(ToAppError(e)), kApplicationTitle,
+                                  MessageButtons::kOk, MessageIcon::kNone);
+        },
+        [](const AppError&) {});
   }
   platform.system.EndProcess();
 }

@@ -135,5 +135,20 @@ TEST(Main, AnErrorThatMeetsNoTrapIsShownWithNumberAndDescription) {
   EXPECT_EQ(fake.ui.messages[0].caption, "ハナミズ台帳ツール");
 }
 
+TEST(Main, AFailingLastMessageStillEndsTheLauncherInOrder) {
+  FakePlatform fake;
+  fake.ui.on_message = [](const std::string&) { throw AppError(1400, "invalid window"); };
+  struct FailingListing : fakes::FakeFileSystem {
+    std::vector<std::string> ListFiles(const std::string&) override {
+      throw AppError(52, "ファイル名または番号が不正です。");
+    }
+  } failing;
+  failing.launcher_directory = fake.files.launcher_directory;
+  Platform platform{failing,     fake.settings, fake.ini,      fake.ui,
+                    fake.system, fake.http,     fake.processes};
+  EXPECT_THROW(RunLauncher(platform), ProcessEnded);
+  EXPECT_EQ(fake.system.end_calls, 1);
+}
+
 }  // namespace
 }  // namespace hanamizu
