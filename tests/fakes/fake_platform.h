@@ -1,176 +1,218 @@
 #pragma once
 
-// In-memory stand-ins for the platform, recording what the core does with them.
+// One in-memory platform for the core's tests. Whatever the core does that a user or the system
+// would notice goes, in order, into `journal`; the clock moves by what the code sleeps.
 
+#include <cstdio>
 #include <deque>
-#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <regex>
 #include <set>
+#include <stdexcept>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "common/app_error.h"
-#include "fakes/fake_processes.h"
-#include "fakes/fake_splash.h"
 #include "platform/platform.h"
 #include "platform/shift_jis.h"
 
 namespace hanamizu::fakes {
 
-// Thrown where the real platform would end the process.
-struct ProcessEnded {};
+struct ProcessEnded {};  // thrown where the real platform ends the process
 
-struct FakeFile {
-  std::string name;
-  bool hidden = false;
-  bool system = false;
-  bool directory = false;
-};
+// How the journal writes a message box: caption, icon (- i !), buttons, then the text.
+inline std::string Box(const std::string& caption, const char* icon, const char* buttons,
+                       const std::string& text) {
+  return "box " + caption + " " + icon + " " + buttons + ": " + text;
+}
 
-class FakeFileSystem : public FileSystem {
+class FakePlatform : public FileSystem,
+                     public SettingsStore,
+                     public IniReader,
+                     public UserInterface,
+                     public SystemServices,
+                     public HttpClient,
+                     public ProcessLauncher {
  public:
-  std::string launcher_directory = "C:\\Tools\\Ledger";
-  char current_drive = 'C';
-  std::string current_directory = "C:\\";
-  // Directory (without trailing "\") -> entries in it.
-  std::map<std::string, std::vector<FakeFile>> entries;
-  // Path -> bytes appended, lines joined with CR LF.
-  std::map<std::string, std::string> appended;
-  std::set<std::string> unwritable;
-  // Path -> whole contents of the files that the core writes and reads.
-  std::map<std::string, std::string> files;
-  std::set<std::string> undeletable;  // RemoveFile fails on these, as on a file in use
-  std::unique_ptr<AnsiCodec> ansi = MakeShiftJisCodec();
-  std::vector<std::string> calls;
+  Platform platform{*this, *this, *this, *this, *this, *this, *this};
+  operator Platform&() { return platform; }
+  std::vector<std::string> journal;
 
-  std::string LauncherDirectory() override;
-  void ChangeDrive(char letter) override;
-  void ChangeDirectory(const std::string& path) override;
+  // The scene. Files are keyed by full path; `hidden` ones are no normal files.
+  std::string launcher_dir = "C:\\Tools\\Ledger", arguments = "boot";
+  std::map<std::string, std::string> files, versions, env, web;  // web: address -> body
+  std::map<std::string, std::string> settings;                   // "app\section\key"
+  std::map<std::string, std::string> profile;  // "subkey\value name" under HKEY_USERS
+  std::map<std::string, std::string> ini;      // "path|section|key"
+  std::set<std::string> hidden;
+  // What fails, once, with the error given: an address, a file to write, or "box", "list",
+  // "start", "events"; "open" fails to open a started process.
+  std::map<std::string, AppError> failures;
+  std::deque<MessageAnswer> answers;  // then OK
+  // Successive looks at a started process: its exit code (nothing: the query fails) and whether
+  // it has ended; then an ended process with exit code 0.
+  std::deque<std::pair<std::optional<uint32_t>, bool>> polls;
+  double clock = 1000, seconds_per_box = 0, seconds_per_setting = 0;
+  TwipsSize screen{19200, 15360}, splash_size{5715, 2010};
+
+  // Notes what happened, then fails as `failures` says for `what`.
+  void Note(const std::string& entry, const std::string& what = "") {
+    if (journal.size() > 1000) throw std::runtime_error("runaway: " + entry);  // a loop for ever
+    if (!entry.empty()) journal.push_back(entry);
+    if (const auto it = failures.find(what); it != failures.end()) {
+      const AppError error = it->second;
+      failures.erase(it);
+      throw error;
+    }
+  }
+
+  // One behaviour a line, as the platform's interfaces list them.
+  // clang-format off
+  std::string LauncherDirectory() override { return launcher_dir; }
+  void ChangeDrive(char letter) override { Note(std::string("drive ") + letter); }
+  void ChangeDirectory(const std::string& path) override { Note("cd " + path); }
   std::vector<std::string> ListFiles(const std::string& pattern) override;
-  void AppendAnsiLine(const std::string& path, const std::string& line) override;
-  bool NormalFileExists(const std::string& path) override;
-  std::string FileVersion(const std::string& path) override;
-
-  // Path -> file version of the executables the tests put there.
-  std::map<std::string, std::string> versions;
-  const AnsiCodec& Ansi() override { return *ansi; }
-  bool RemoveFile(const std::string& path) override;
+  void AppendAnsiLine(const std::string& path, const std::string& line) override { Note("", path), Note("append " + path + ": " + line); }
+  bool NormalFileExists(const std::string& path) override { return files.count(path) && !hidden.count(path); }
+  std::string FileVersion(const std::string& path) override { return versions[path]; }
+  const AnsiCodec& Ansi() override { return *ansi_; }
+  bool RemoveFile(const std::string& path) override { return Note("remove " + path), files.erase(path); }
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
-  std::string ReadFileStart(const std::string& path, size_t max_bytes) override;
-};
-
-class FakeSettingsStore : public SettingsStore {
- public:
-  // (app, section, key) -> value.
-  std::map<std::tuple<std::string, std::string, std::string>, std::string> user;
-  // (subkey, value name) -> value in HKEY_USERS.
-  std::map<std::pair<std::string, std::string>, std::string> users_hive;
-  std::vector<std::string> writes;              // "app|section|key=value", in order
-  std::vector<std::string>* journal = nullptr;  // also receives "write <key>=<value>"
-
-  std::string ReadSetting(const std::string& app, const std::string& section,
-                          const std::string& key) override;
-  void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
-                    const std::string& value) override;
-  std::optional<std::string> QueryRegistryText(RegistryRoot root, const std::string& subkey,
-                                               const std::string& value_name,
-                                               uint32_t kind) override;
-};
-
-class FakeIniReader : public IniReader {
- public:
-  // (path, section, key) -> value; sections and keys compared as given.
-  std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
-  std::vector<std::string> reads;  // "path|section|key", in order
-
-  std::string ReadProfileString(const std::string& section, const std::string& key,
-                                const std::string& default_value, const std::string& path) override;
-};
-
-struct ShownMessage {
-  std::string text;
-  std::string caption;
-  MessageButtons buttons;
-  MessageIcon icon;
-};
-
-class FakeUserInterface : public UserInterface {
- public:
-  std::vector<ShownMessage> messages;
-  std::deque<MessageAnswer> answers;  // next answers; OK when empty
-  int beeps = 0;
-  int events_processed = 0;
-  // Runs before a message is recorded; may throw to simulate a failing box.
-  std::function<void(const std::string&)> on_message;
-  // Runs each time pending events are handled; may throw.
-  std::function<void()> on_do_events;
-  // 1280 x 1024 pixels at 96 DPI.
-  TwipsSize screen{19200, 15360};
-  int splash_windows_created = 0;
-  // The splash window created last; it lives as long as this fake.
-  FakeSplashWindow* splash = nullptr;
-  std::vector<std::unique_ptr<FakeSplashWindow>> splash_windows;
-  // Also receives messages ("message <text>") and the splash windows' events, when set.
-  std::vector<std::string>* journal = nullptr;
-
-  MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                            MessageButtons buttons, MessageIcon icon) override;
-  void DefaultBeep() override { ++beeps; }
-  void DoEvents() override;
+  std::string ReadFileStart(const std::string& path, size_t max_bytes) override { return files.at(path).substr(0, max_bytes); }
+  std::string ReadSetting(const std::string& app, const std::string& section, const std::string& key) override {
+    return settings[app + "\\" + section + "\\" + key];
+  }
+  void WriteSetting(const std::string& app, const std::string& section, const std::string& key, const std::string& value) override {
+    clock += seconds_per_setting;
+    Note("set " + app + "\\" + section + "\\" + key + "=" + (settings[app + "\\" + section + "\\" + key] = value));
+  }
+  std::optional<std::string> QueryRegistryText(RegistryRoot, const std::string& subkey, const std::string& name, uint32_t kind) override {
+    if (!profile.count(subkey + "\\" + name) || kind != kRegSz) return std::nullopt;
+    return profile[subkey + "\\" + name];
+  }
+  std::string ReadProfileString(const std::string& section, const std::string& key, const std::string& default_value, const std::string& path) override {
+    return ini.count(path + "|" + section + "|" + key) ? ini[path + "|" + section + "|" + key] : default_value;
+  }
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons, MessageIcon icon) override;
+  void DefaultBeep() override { Note("beep"); }
+  void DoEvents() override { Note("events", "events"); }
   std::unique_ptr<SplashWindow> CreateSplashWindow() override;
   TwipsSize ScreenSize() override { return screen; }
-};
-
-class FakeSystemServices : public SystemServices {
- public:
-  std::string arguments = "boot";
-  LocalTime now{2024, 3, 5, 14, 7, 9};
-  int end_calls = 0;
-
   std::string CommandLineArguments() override { return arguments; }
-  LocalTime LocalNow() override { return now; }
-  double MonotonicSeconds() override { return monotonic_seconds; }
-  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  LocalTime LocalNow() override { return {2024, 3, 5, 4, 7, 9}; }
+  double MonotonicSeconds() override { return clock; }
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override { return env.count(name) ? std::optional(env[name]) : std::nullopt; }
+  [[noreturn]] void EndProcess() override { Note("end"), throw ProcessEnded{}; }
+  void Download(const std::string& url, ByteSink& sink) override {
+    sink.Write(web.count(url) ? web[url] : "<html>part");  // what arrives before a failure
+    Note("get " + url, url);
+    if (!web.count(url)) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
+  }
+  uint32_t StartProcess(const std::string& line, int show) override { return Note("start " + line + " show=" + std::to_string(show), "start"), 4242; }
+  std::unique_ptr<WatchedProcess> OpenProcess(uint32_t process_id) override;
+  void Sleep(int milliseconds) override { clock += milliseconds / 1000.0, Note("sleep " + std::to_string(milliseconds)); }
+  void ShellOpen(uintptr_t owner, const std::string& file, const std::string& parameters, const std::string& directory, int show) override {
+    Note("shell " + file + " [" + parameters + "] in " + directory + " show=" + std::to_string(show) + " owner=" + std::to_string(owner));
+  }
+  // clang-format on
 
-  double monotonic_seconds = 1000.0;
-  std::map<std::string, std::string> environment;
-  [[noreturn]] void EndProcess() override;
+ private:
+  std::unique_ptr<AnsiCodec> ansi_ = MakeShiftJisCodec();
 };
 
-// Answers downloads from a table of addresses; any other address fails as a name that does
-// not resolve.
-class FakeHttpClient : public HttpClient {
+// clang-format off
+class FakeSplash : public SplashWindow {
  public:
-  struct Failure {
-    std::string partial;  // written to the sink before the error
-    AppError error;
-  };
-  std::map<std::string, std::string> bodies;
-  std::map<std::string, Failure> failures;
-  std::vector<std::string> requests;            // addresses, in order
-  std::vector<std::string>* journal = nullptr;  // also receives "download <url>"
+  explicit FakeSplash(FakePlatform& fake) : fake_(fake) {}
+  TwipsSize OuterSize() override { return fake_.splash_size; }
+  void MoveLeft(float left) override { Note("left=", left); }
+  void MoveTop(float top) override { Note("top=", top); }
+  std::string TitleLabelText() override { return title_; }
+  void SetTitleLabelText(const std::string& text) override { fake_.Note("splash title=" + (title_ = text)); }
+  void SetStatusText(const std::string& text) override { fake_.Note("splash status=" + text); }
+  void ShowModeless() override { fake_.Note("splash show"); }
+  void Repaint() override { fake_.Note("splash repaint"); }
+  uintptr_t Handle() override { return 0x51; }
+  void Unload() override { fake_.Note("splash unload"); }
 
-  void Download(const std::string& url, ByteSink& sink) override;
+ private:
+  void Note(const char* what, float twips) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", twips);
+    fake_.Note(std::string("splash ") + what + text);
+  }
+  FakePlatform& fake_;
+  std::string title_ = " V4";
 };
 
-// One of each, wired into a Platform. "journal" lists, in order, what the user saw and what was
-// written, started, fetched and waited for; the clock moves forward by what the code sleeps.
-struct FakePlatform {
-  FakePlatform();
-  FakePlatform(const FakePlatform&) = delete;
-  FakePlatform& operator=(const FakePlatform&) = delete;
+// Takes its target's name when committed.
+class FakePendingFile : public PendingFile {
+ public:
+  FakePendingFile(FakePlatform& fake, std::string path) : fake_(fake), path_(std::move(path)) {}
+  void Write(std::string_view bytes) override { bytes_ += bytes; }
+  void Commit() override { fake_.Note("save " + path_), fake_.files[path_] = bytes_; }
 
-  std::vector<std::string> journal;
-  FakeFileSystem files;
-  FakeSettingsStore settings;
-  FakeIniReader ini;
-  FakeUserInterface ui;
-  FakeSystemServices system;
-  FakeHttpClient http;
-  FakeProcessLauncher processes;
-  Platform platform{files, settings, ini, ui, system, http, processes};
+ private:
+  FakePlatform& fake_;
+  std::string path_, bytes_;
 };
+
+class FakeProcess : public WatchedProcess {
+ public:
+  explicit FakeProcess(FakePlatform& fake) : fake_(fake) {}
+  ~FakeProcess() override { fake_.Note("close"); }
+  std::optional<uint32_t> ExitCode() override {
+    poll_ = fake_.polls.empty() ? std::pair{std::optional<uint32_t>(0), true} : fake_.polls.front();
+    if (!fake_.polls.empty()) fake_.polls.pop_front();
+    return poll_.first;
+  }
+  bool HasEnded() override { return poll_.second; }
+
+ private:
+  FakePlatform& fake_;
+  std::pair<std::optional<uint32_t>, bool> poll_;
+};
+// clang-format on
+
+inline std::vector<std::string> FakePlatform::ListFiles(const std::string& pattern) {
+  Note("", "list");
+  // The system's wildcards, without regard to case, in one directory.
+  const size_t cut = pattern.rfind('\\') + 1;
+  const std::string dots = std::regex_replace(pattern.substr(cut), std::regex("\\."), "\\.");
+  const std::regex mask(std::regex_replace(dots, std::regex("\\*"), ".*"), std::regex::icase);
+  std::vector<std::string> names;
+  for (const auto& [path, contents] : files) {
+    const std::string name = path.substr(std::min(cut, path.size()));
+    if (path.starts_with(pattern.substr(0, cut)) && !hidden.count(path) &&
+        std::regex_match(name, mask)) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+inline MessageAnswer FakePlatform::ShowMessage(const std::string& text, const std::string& caption,
+                                               MessageButtons buttons, MessageIcon icon) {
+  const char* icons[] = {"-", "i", "!"};
+  clock += seconds_per_box;
+  Note(Box(caption, icons[static_cast<int>(icon)],
+           buttons == MessageButtons::kOk ? "OK" : "OK/Cancel", text),
+       "box");
+  const MessageAnswer answer = answers.empty() ? MessageAnswer::kOk : answers.front();
+  if (!answers.empty()) answers.pop_front();
+  return answer;
+}
+inline std::unique_ptr<PendingFile> FakePlatform::CreatePendingFile(const std::string& path) {
+  Note("", path);
+  return std::make_unique<FakePendingFile>(*this, path);
+}
+inline std::unique_ptr<SplashWindow> FakePlatform::CreateSplashWindow() {
+  return std::make_unique<FakeSplash>(*this);
+}
+inline std::unique_ptr<WatchedProcess> FakePlatform::OpenProcess(uint32_t process_id) {
+  if (failures.count("open") || process_id != 4242) return nullptr;
+  return std::make_unique<FakeProcess>(*this);
+}
 
 }  // namespace hanamizu::fakes

@@ -1,0 +1,151 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2154 # the variables come from bench/run
+# The reports of bench/run, from the raw lines of its run in $raw: "name key=value ...".
+
+# The values of one key on the lines of one name.
+values() {
+  awk -v n="$1" -v k="$2=" '$1 == n {
+    for (i = 2; i <= NF; i++) if (index($i, k) == 1) print substr($i, length(k) + 1) }' "$raw"
+}
+# "median (min–max)" of them with $3 decimals; a lone value stands alone.
+s() {
+  values "$1" "$2" | sort -g | awk -v d="${3:-0}" '{ v[NR] = $1 } END {
+    if (!NR) { print "n/a"; exit }
+    format = NR > 1 ? "%.*f (%.*f–%.*f)\n" : "%.*f\n"
+    printf format, d, NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, d, v[1], d, v[NR]
+  }'
+}
+cpu_model() {
+  awk -F'\t*: ' '/^model name/ { n = $2 } /^cpu family/ { f = $2 } /^model\t/ { m = $2 }
+    END { printf "%s (family %s, model %s)", n, f, m }' /proc/cpuinfo
+}
+
+memory_report() {
+  cat <<REPORT
+# Download memory
+
+\`bench/run memory $size\`: nginx on 127.0.0.1 serves a sparse file; \`download_bench.exe\`
+fetches it under $(wine --version 2>/dev/null) with the launcher's WinINet client into a pending
+file that replaces the target on completion, then reports \`GetProcessMemoryInfo\` on itself.
+
+| Package | Time | Peak working set | Peak pagefile usage |
+|---|---|---|---|
+$(awk '{ for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
+  printf "| %d MiB | %d ms | %d KiB | %d KiB |\n", f["bytes"] / 1048576, f["ms"],
+    f["peak_working_set_kib"], f["peak_pagefile_kib"] }' "$raw")
+
+The download streams through one buffer into the file, so the peak should not grow with the
+package. Measured on $(nproc) cores of $(cpu_model), load average $load_before at the start.
+REPORT
+}
+
+results_report() {
+  local others launches rounds spread ratio
+  local shared="no: no other process was seen busy and the load average was below 0.5 at the start"
+  others=$(awk '$2 > peak[$1] { peak[$1] = $2 }
+    END { for (n in peak) { printf "%s%s (up to %s %%)", sep, n, peak[n]; sep = ", " } }' \
+    "$work/others.txt")
+  [[ -n $others ]] || awk "BEGIN { exit !(${load_before%% *} >= 0.5) }" &&
+    shared="**yes**: the run shared the machine with other work; its times are indicative only"
+  launches=$(values launch run | wc -l) rounds=$(values update download_ms | wc -l)
+  # How much longer than main_ms the main program ran, shortest and longest.
+  spread=$(values launch main_ms | sort -n | awk -v m="$main_ms" 'NR == 1 { a = $1 }
+    END { print a - m "–" $1 - m }')
+  ratio=$(awk -v a="$(s update mib_s 3)" -v b="$(s curl_null mib_s 3)" \
+    'BEGIN { if (a + 0 > 0) printf "%.1f", b / a; else printf "n/a" }')
+  cat <<REPORT
+# Benchmarks: launcher.exe under Wine
+
+Written by \`bench/run\` on $started_at. Figures are "median (min–max)" over the runs
+given; the raw lines are in \`build/bench-run/raw.txt\`. Benchmarks measure and never fail on a
+number.
+
+## Machine
+
+| | |
+|---|---|
+| CPU | $(cpu_model) |
+| Cores | $(nproc) |
+| Memory | $(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) |
+| Kernel | $(uname -r) |
+| Wine | $(wine --version 2>/dev/null) (prefix build/bench-wineprefix, LANG=ja_JP.UTF-8, private Xvfb) |
+| Shared | $shared |
+| Load average (1, 5, 15 min) | before: $load_before; after: $load_after |
+| Other processes busy (≥ 5 % of a CPU over 1 s, looked for every ~2 s) | ${others:-none} |
+
+## Launch with auto-update off
+
+$launches launches of \`launcher.exe boot\` (settings under di04BENCH, "自動ｱｯﾌﾟﾃﾞｰﾄ" = 0); the
+main-program stand-in runs $((main_ms / 1000)) s plus $spread ms, spread over the launcher's
+100 ms poll of it, with a plain CreateProcess of the stand-in before each launch
+($(values plain run | wc -l) runs). \`bench/launch_bench.cpp\` takes GetTickCount64 just before
+CreateProcess and compares it with the stand-in's recorded \`start_tick_ms\`.
+
+| Figure | ms |
+|---|---|
+| **Launch overhead**: launcher's CreateProcess → main program's recorded start, minus 3 s | $(s launch overhead_ms) |
+| Plain CreateProcess of the stand-in → its recorded start | $(s plain start_ms) |
+| Launcher's creation → main program's creation (Wine server times), minus 3 s | $(s launch created_gap_ms 1) |
+| Launcher's CreateProcess → splash first seen visible | $(s launch to_splash_ms 1) |
+| **Splash visible**: first seen → first seen gone | $(s launch splash_ms 1) |
+| **Main program's end → launcher's end** (0 to ~100 ms by the poll, plus the exit) | $(s launch exit_gap_ms 1) |
+
+GetTickCount64 moves in steps of $(s clock tick_step_median_ms) ms (median; smallest
+$(s clock tick_step_min_ms) ms). The probe looked at the splash every $(s launch poll_median_ms 2) ms
+(median per run; longest gap in a run $(s launch poll_max_ms 1) ms).
+
+## CPU time of the launcher
+
+Same launches. Wine 8 answers GetProcessTimes for another process with the caller's own times, so
+this is the sum of \`/proc/<pid>/task/*/schedstat\` of the launcher's Unix process, read through
+drive Z:, without Wine's server. The "splash seen" reading lands 10–30 ms after it.
+
+| Phase | CPU ms |
+|---|---|
+| Start-up, until the splash is seen | $(s launch cpu_startup_ms) |
+| Splash up (the three-second minimum) | $(s launch cpu_splash_ms) |
+| of which the wait alone: 1 s after the splash came → its end ($(s launch splash_tail_ms) ms) | $(s launch cpu_splash_tail_ms) |
+| Main program running ~$((main_ms / 1000)) s, until the launcher's last reading before its end | $(s launch cpu_main_ms) |
+
+## Package download
+
+$rounds rounds of: the launcher's own update download, \`curl\` to /dev/null, \`curl\` to a file
+on the same disk, \`download_bench.exe\`, all from nginx on 127.0.0.1 serving a $package_size
+package (the HanamizuSetup.exe stand-in, sparse). The launcher ("自動ｱｯﾌﾟﾃﾞｰﾄ" = 1, an update
+list one build newer than the stand-in, TEMP in the bench's directory) is timed from pressing OK
+on the offer until the package-ready box appears (looked for every $(s update poll_median_ms 2) ms).
+
+| Path | Time ms | MiB/s | Peak working set KiB | Peak pagefile KiB |
+|---|---|---|---|---|
+| **launcher.exe**: OK on the offer → package-ready box | $(s update download_ms) | $(s update mib_s 1) | $(s update peak_working_set_kib) | $(s update peak_pagefile_kib) |
+| download_bench.exe: the same download calls, no UI | $(s download_bench ms) | $(s download_bench mib_s 1) | $(s download_bench peak_working_set_kib) | $(s download_bench peak_pagefile_kib) |
+| curl -o /dev/null | $(s curl_null ms) | $(s curl_null mib_s 1) | | |
+| curl -o file | $(s curl_file ms) | $(s curl_file mib_s 1) | | |
+
+- curl to /dev/null was $ratio× as fast as the launcher (medians).
+- The launcher's figures are GetProcessMemoryInfo on its handle before it exits. Its peak working
+  set with the offer up was $(s update offer_peak_working_set_kib) KiB; the VmHWM of its Unix
+  process $(s update peak_rss_kib) KiB.
+- CPU over the download: launcher $(s update cpu_ms) ms, Wine server $(s update server_cpu_ms) ms
+  (it also answers the polling).
+- The downloaded package was started in $(values update package_started | grep -c '^1')/$rounds rounds.
+- \`download_bench.exe\` runs \`Win32HttpClient::Download\` into \`Win32FileSystem::CreatePendingFile\`
+  in a process of its own; its figures come from itself.
+
+## Size and imports
+
+\`$build/launcher.exe\`: $(stat -c %s "$bin/launcher.exe") bytes, C++ runtime linked in
+statically. Its imports (\`x86_64-w64-mingw32-objdump -p\`), each looked for in
+C:\\windows\\system32 of the bench prefix:
+
+| DLL | In the prefix |
+|---|---|
+$(x86_64-w64-mingw32-objdump -p "$bin/launcher.exe" | sed -n 's/.*DLL Name: //p' |
+  while read -r dll; do
+    where="**not in system32**"
+    [[ -n $(find "$WINEPREFIX/drive_c/windows/system32" -maxdepth 1 -iname "$dll") ]] &&
+      where=system32
+    echo "| $dll | $where |"
+  done)
+REPORT
+}

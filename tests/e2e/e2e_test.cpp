@@ -1,0 +1,185 @@
+// The real launcher.exe under Wine, each outcome once: started as the host suite starts it, in an
+// installation of its own with real settings, oem.ini and update server, and watched until it
+// ends. Each scenario is the transcript of what the user saw and what ran ("@" for the
+// installation folder), with the settings and the exit code at the end.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "probe.h"
+
+namespace hanamizu::probe {
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY, kHidden = FILE_ATTRIBUTE_HIDDEN;
+// clang-format off
+const std::string kTitle = "ハナミズ台帳ツール", kPackage = "ハナミズ更新.exe", kSplashCaption = "起動中・・・";
+const std::string kUser = "Software\\VB and VBA Program Settings\\", kProfile = ".DEFAULT\\" + kUser;
+const std::string kSplash = "splash 起動中・・・|" + kTitle + " V4|起動中|";  // the frame has no caption
+const std::string kMain = "main \"@\\Hanamizu.exe\" LanternfieldOn,水門,ポンプ,トンネル in @ show=1";
+const std::string kLaunched = "ﾌﾟﾛｸﾞﾗﾑNo=3 ﾗﾝﾁｬｰ=2 exit 0", kStopped = "ﾌﾟﾛｸﾞﾗﾑNo=3 ﾗﾝﾁｬｰ=- exit 0";
+const std::string kRefused = kTitle + "|ハナミズ台帳ツールVer4を利用するためには\r\nMeridex V8以降のバージョンが必要です。|OK";
+const std::string kOffer = "最新版への更新|現在使用中のプログラムはバージョン 8.1.25 です。\r\rサーバー上に最新バージョン 8.1.26 が更新されています。\r\r更新を実行しますか|OK|キャンセル";
+const std::string kUnexpected = "確認|予期しないエラーが発生しました。\r\r", kStatus = " [起動中]";
+const std::string kDownloading = " [" + kPackage + " ファイルをダウンロード中]";
+// clang-format on
+
+struct Scenario {
+  const char* name;
+  // The update list: none (auto-update off), an address, a body, or what the publisher's tool
+  // writes ({nginx} and {faults} stand for the servers).
+  std::string list;
+  Lines transcript;  // boxes as caption|text|buttons [the splash's status label]
+  std::string command = "launcher.exe boot";  // "@" for the installation folder
+  std::vector<std::pair<DWORD, std::string>> files = {{0, "PRT1.EXE"}, {0, "Hanamizu.exe"}};
+  std::string oem = "", folder = "", app = "di04";
+  std::string program_no = "3";  // in the default profile; read through a 256-byte buffer
+};
+
+const Scenario kScenarios[] = {
+    // clang-format off
+    {"RefusedCapitals", "", {kRefused, kStopped}, "launcher.exe BOOT"},
+    {"RefusedTrailingBlank", "", {kRefused, kStopped}, "launcher.exe boot "},
+    {"NoToolModule", "", {kTitle + "|ツールが正しくインストールされていません|OK", kStopped}, "launcher.exe boot",
+     {{kHidden, "PRT2.EXE"}, {FILE_ATTRIBUTE_SYSTEM, "PRT3.EXE"}, {kFolder, "PRTX.EXE"}, {0, "Hanamizu.exe"}}},
+    {"NoMainProgram", "", {kTitle + "|" + kTitle + "メインプログラムが存在しません|OK", "ﾌﾟﾛｸﾞﾗﾑNo=2 ﾗﾝﾁｬｰ=- exit 0"}, "launcher.exe boot",
+     {{0, "PRT1.EXE"}, {kHidden, "Hanamizu.exe"}}, "", "", "di04", Repeat("水", 127) + "aa"},
+    {"NormalRun", "", {kSplash, kMain, kLaunched}, "\"@\\launcher.exe\" boot"},
+    {"PathWithBlanks", "", {"splash 起動中・・・|" + Repeat("台帳", 63) + "台 V4|起動中|", kMain, "ﾌﾟﾛｸﾞﾗﾑNo=" + Repeat("水", 127) + "a ﾗﾝﾁｬｰ=2 exit 0"}, "launcher.exe boot",
+     {{0, "prt1.exe"}, {0, "Hanamizu.exe"}}, "[OEM]\r\nTITLE=" + Repeat("台帳", 75) + "\r\n[SETTING]\r\nREGISTRY=A1\r\n", "path with blanks", "di04A1", Repeat("水", 127) + "a"},
+    {"UpdateAccepted", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus,
+     "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading, "package \"@\\update\\" + kPackage + "\" 1 in @\\update", kLaunched}},
+    {"UpdateDeclined", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus, kMain, kLaunched}},
+    {"SameVersion", "--version 8.1.25 --location {nginx}pkg/", {kSplash, kMain, kLaunched}},
+    {"OtherMajorVersion", "--version 9.0.0 --location {nginx}pkg/", {kSplash, "確認|バージョン情報が正しくありません。　9|OK" + kStatus, kMain, kLaunched}},
+    {"UnusableList", "<html>no list</html>", {kSplash, "確認|自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。|OK" + kStatus, kMain, kLaunched}},
+    {"ServerDown", "http://127.0.0.1:1/", {kSplash, kUnexpected + "サーバーへの接続試行は失敗しました。 (http://127.0.0.1:PORT/di04.dat)|OK" + kStatus, kMain, kLaunched}},
+    {"PackageMissing", "--version 8.1.26 --location {nginx}nowhere/", {kSplash, kOffer + kStatus, kUnexpected + "サーバーが応答 404 Not Found を返しました (http://127.0.0.1:PORT/nowhere/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
+    {"PackageCut", "--version 8.1.26 --location {faults}cut/100000/10/", {kSplash, kOffer + kStatus, kUnexpected + "受信したデータが途中で切れています (10 / 100000 バイト) (http://127.0.0.1:PORT/cut/100000/10/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
+    {"DownloadModeOne", "--version 8.1.26 --mode 1 --location {nginx}pkg/", {kSplash, kOffer + kStatus, kMain, kLaunched}},
+    // clang-format on
+};
+
+class EndToEnd : public ::testing::TestWithParam<Scenario> {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(GetACP(), 932u) << "the launcher's users have the Japanese code page";
+    std::filesystem::create_directories(Wide(Server("www") + "pkg"));
+    CopyFileW(Wide(Beside("HanamizuSetup.exe")).c_str(),
+              Wide(Server("www") + "pkg\\" + kPackage).c_str(), 0);
+  }
+};
+
+TEST_P(EndToEnd, Scenario) {
+  const Scenario& s = GetParam();
+  // The installation, on another drive than the one current for the host suite.
+  const std::string dir = "D:\\e2e\\" + (s.folder.empty() ? s.name : s.folder);
+  const std::string update = dir + "\\update", package = update + "\\" + kPackage;
+  std::filesystem::remove_all(Wide(dir));
+  std::filesystem::create_directories(Wide(update));
+  for (auto [attributes, name] : s.files) {
+    const std::wstring path = Wide(dir + "\\" + name);
+    if (attributes == kFolder)
+      CreateDirectoryW(path.c_str(), nullptr);
+    else
+      CopyFileW(Wide(Beside(name.starts_with("Hanamizu") ? name : "PRT1.EXE")).c_str(),
+                path.c_str(), 0);
+    if (attributes & (kHidden | FILE_ATTRIBUTE_SYSTEM))
+      SetFileAttributesW(path.c_str(), attributes);
+  }
+  CopyFileW(Wide(Beside("launcher.exe")).c_str(), Wide(dir + "\\launcher.exe").c_str(), 0);
+  WriteBytes(dir + "\\Hanamizu.control.txt", "exit_code=259\ndelay_ms=1500\n");  // a real 259
+  WriteBytes(package, "an earlier package");
+  if (!s.oem.empty()) WriteBytes(dir + "\\oem.ini", Utf8(Wide(s.oem), 932));
+  RegDeleteTreeW(HKEY_CURRENT_USER, Wide(kUser).c_str());
+  RegDeleteTreeW(HKEY_USERS, Wide(kProfile).c_str());
+  const std::string settings = kUser + s.app + "\\system";
+  SetSetting(HKEY_CURRENT_USER, settings, "ﾌﾟﾛｸﾞﾗﾑNo", "2");
+  SetSetting(HKEY_USERS, kProfile + s.app + "\\system", "ﾌﾟﾛｸﾞﾗﾑNo", s.program_no);
+  if (!s.list.empty()) {  // served as the vendor's publisher writes it
+    const std::string www = Server("www") + s.name, url = Server("nginx") + s.name + "/";
+    std::filesystem::create_directories(Wide(www));
+    std::string options = std::regex_replace(s.list, std::regex("\\{nginx\\}"), Server("nginx"));
+    options = std::regex_replace(options, std::regex("\\{faults\\}"), Server("faults"));
+    Process tool("\"" + Beside("updatelist.exe") + "\" write \"" + www + "\\di04.dat\" --package " +
+                     kPackage + " " + options,
+                 www);
+    ASSERT_TRUE(s.list[0] == '<' || s.list[0] == 'h' ||
+                (tool.Ended(20000) && tool.ExitCode() == 0));
+    if (s.list[0] == '<') WriteBytes(www + "\\di04.dat", s.list);
+    SetSetting(HKEY_CURRENT_USER, settings, "自動ｱｯﾌﾟﾃﾞｰﾄ", "1");
+    SetSetting(HKEY_CURRENT_USER, settings, "自動ｱｯﾌﾟﾃﾞｰﾄURL", s.list[0] == 'h' ? s.list : url);
+  }
+  SetEnvironmentVariableW(L"TEMP", Wide(update).c_str());
+
+  std::string command = s.command;
+  if (command.find('@') != std::string::npos) command.replace(command.find('@'), 1, dir);
+  Process launcher(command, "C:\\windows", dir + "\\launcher.exe");
+  Lines seen;
+  HWND splash = nullptr;
+  ULONGLONG splash_after = GetTickCount64(), main_seen = 0;
+  bool splash_gone_at_main = false, running_at_main = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const ULONGLONG now = GetTickCount64();
+        for (HWND window : Windows(launcher.id())) {
+          if (Text(window) == kSplashCaption && !splash) {
+            splash = window;
+            seen.push_back("splash " + Describe(splash));
+          } else if (Text(window) != kSplashCaption && seen.size() < 9) {
+            seen.push_back(Describe(window) +
+                           (splash ? " [" + Text(Controls(splash, L"Static").back()) + "]" : ""));
+            if (s.name != std::string("UpdateDeclined") || !Press(window, "キャンセル"))
+              Press(window, "OK");
+          }
+        }
+        if (!splash) splash_after = now;
+        if (!main_seen && !Record(dir + "\\Hanamizu.exe").empty()) {
+          main_seen = now, splash_gone_at_main = !IsWindow(splash),
+          running_at_main = !launcher.Ended();
+        }
+        return launcher.Ended();
+      },
+      std::chrono::seconds(60)));
+  const ULONGLONG ended = GetTickCount64();
+  // The package starts as the launcher ends.
+  WaitUntil([&] { return !Record(package).empty(); },
+            std::chrono::milliseconds(s.name == std::string("UpdateAccepted") ? 5000 : 0));
+  for (const auto& [what, program] :
+       {std::pair{"main ", dir + "\\Hanamizu.exe"}, {"package ", package}}) {
+    auto run = Record(program);
+    if (!run.empty()) {
+      seen.push_back(what + run["command_line"] + " in " + run["current_directory"] +
+                     (what[0] == 'm' ? " show=" + run["show_window"] : ""));
+    }
+  }
+  seen.push_back("ﾌﾟﾛｸﾞﾗﾑNo=" + Setting(HKEY_CURRENT_USER, settings, "ﾌﾟﾛｸﾞﾗﾑNo") +
+                 " ﾗﾝﾁｬｰ=" + Setting(HKEY_CURRENT_USER, settings, "ﾗﾝﾁｬｰ") + " exit " +
+                 std::to_string(launcher.ExitCode()));
+  for (auto& line : seen) {
+    for (size_t at; (at = line.find(dir)) != std::string::npos;) line.replace(at, dir.size(), "@");
+  }
+  EXPECT_EQ(seen, s.transcript);
+  // Only a downloaded package replaces the earlier one; a failed download leaves no file behind.
+  EXPECT_EQ(ReadBytes(package), Record(package).empty()
+                                    ? "an earlier package"
+                                    : ReadBytes(Server("www") + "pkg\\" + kPackage));
+  for (const auto& entry : std::filesystem::directory_iterator(Wide(update))) {
+    EXPECT_NE(entry.path().extension(), L".tmp") << "a download left its temporary file";
+  }
+  if (s.name != std::string("NormalRun")) return;
+  // Up at least three seconds, gone before the main program came; the launcher waited for it.
+  const ULONGLONG main_start = std::stoull(Record(dir + "\\Hanamizu.exe")["start_tick_ms"]);
+  EXPECT_GE(main_start, splash_after + 3000);
+  EXPECT_TRUE(splash_gone_at_main && running_at_main);
+  EXPECT_GE(ended, main_start + 1500) << "the launcher did not wait for the main program";
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, EndToEnd, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace hanamizu::probe
