@@ -27,10 +27,11 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
   for (int i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7);
   WriteBytes(www + "更新 データ.bin", bytes);
   WriteBytes(www + "changes.txt", "before");
+  WriteBytes(www + "empty", "");
   // clang-format off
   const std::pair<std::string, std::string> cases[] = {{nginx + "更新 データ.bin", bytes}, {nginx + "redirect/changes.txt", "before"},
       {faults + "stall", "12030 サーバーへの接続は終了されました。 (" + faults + "stall)"}, {faults + "hang/1000/10", "10060 Windows error 10060 (" + faults + "hang/1000/10)"},
-      {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"}};
+      {nginx + "empty", ""}, {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"}};
   // clang-format on
   Win32HttpClient http({2000, 1000});
   for (const auto& [url, outcome] : cases) {
@@ -64,6 +65,40 @@ TEST(Backend, ErrorLogLinesAreAppendedInShiftJis) {
                     line = Utf8(Wide(" 拒否[-5] (Func=関数) (Info=)\r\n"), 932);
   EXPECT_EQ(log.substr(0, 13) + log.substr(28, line.size()) + log.substr(47 + line.size()),
             "earlier\r\n" + std::to_string(now.wYear) + line + line);
+}
+
+// The edges that the launcher's own runs do not reach.
+TEST(Backend, FilesProcessesAndEnvironmentAtTheirEdges) {
+  const std::string dir = "D:\\backend\\edges", none = "D:\\no such folder\\x";
+  std::filesystem::create_directories(Wide(dir + "\\Hanamizu.exe"));
+  WriteBytes(dir + "\\oem.ini", "[OEM]\r\nTITLE=\r\n");
+  SetFileAttributesW(Wide(dir + "\\oem.ini").c_str(), FILE_ATTRIBUTE_SYSTEM);
+  SetEnvironmentVariableW(L"HANAMIZU_TEST", L"水門");
+  Win32FileSystem files(dir);
+  Win32SystemServices system;
+  Win32ProcessLauncher processes;
+  EXPECT_EQ(files.ReadFileStart(dir + "\\oem.ini", 5) +
+                Win32IniReader().ReadProfileString("OEM", "TITLE", "x", dir + "\\oem.ini"),
+            "[OEM]");
+  EXPECT_EQ(files.FileVersion(Beside("PRT1.EXE")) +
+                system.EnvironmentVariable("HANAMIZU_TEST").value_or("-") +
+                system.EnvironmentVariable("HANAMIZU_NONE").value_or("-") +
+                Utf8(ArgumentsOf(L"\"C:\\a b\\l.exe\"\tboot ")),
+            "水門-boot ");
+  EXPECT_FALSE(files.NormalFileExists(dir + "\\Hanamizu.exe") ||
+               files.NormalFileExists(dir + "\\oem.ini"));
+  EXPECT_TRUE(files.ListFiles(dir + "\\PRT*.EXE").empty() &&
+              files.ListFiles(none + "\\PRT*.EXE").empty());
+  EXPECT_THROW(files.AppendAnsiLine(none, "x"), AppError);
+  EXPECT_THROW(files.CreatePendingFile(none), AppError);
+  EXPECT_THROW(files.ChangeDirectory(none), AppError);
+  EXPECT_THROW(processes.StartProcess("\"" + none + ".exe\"", 1), AppError);
+  EXPECT_EQ(processes.OpenProcess(0xFFFFFFF0u), nullptr);
+  // The show-window code reaches the program.
+  CopyFileW(Wide(Beside("Hanamizu.exe")).c_str(), Wide(dir + "\\M.exe").c_str(), 0);
+  processes.StartProcess(dir + "\\M.exe", SW_SHOWMINNOACTIVE);
+  ASSERT_TRUE(WaitUntil([&] { return !Record(dir + "\\M.exe").empty(); }));
+  EXPECT_EQ(Record(dir + "\\M.exe")["show_window"], std::to_string(SW_SHOWMINNOACTIVE));
 }
 
 TEST(Backend, MessageBoxesShowTheSystemsIcons) {
