@@ -26,7 +26,6 @@ int wmain(int argc, wchar_t** argv) {
   try {
     const auto pending = files.CreatePendingFile(target);
     hanamizu::win32::Win32HttpClient().Download(hanamizu::probe::Utf8(argv[1]), *pending);
-    files.RemoveFile(target);
     pending->Commit();
   } catch (const hanamizu::AppError& error) {
     std::fprintf(stderr, "download failed: %d %s\n", error.number(), error.description().c_str());

@@ -57,17 +57,16 @@ int16_t Shell_WT(Platform& platform, const std::string& command_line, int window
   return WithTrap(
       [&]() -> int16_t {
         const std::string quoted = Get_Shell_PathName(platform.ui, command_line);
-        const uint32_t id = platform.processes.StartProcess(quoted, window_style);
-        // A program that has already gone cannot be opened; its exit code then reads as 0.
-        std::unique_ptr<WatchedProcess> process = platform.processes.OpenProcess(id);
+        std::unique_ptr<WatchedProcess> process =
+            platform.processes.StartProcess(quoted, window_style);
         for (;;) {
           platform.processes.Sleep(kPollPauseMs);
-          uint32_t exit_code = 0;
-          if (process) exit_code = process->ExitCode().value_or(exit_code);
+          // A failed query leaves the exit code at 0, which ends the wait.
+          const uint32_t exit_code = process->ExitCode().value_or(0);
           platform.ui.DoEvents();
           if (exit_code != kStillActive) break;
           // A program may itself exit with 259; only the process object tells it apart.
-          if (!process || process->HasEnded()) break;
+          if (process->HasEnded()) break;
         }
         process.reset();
         return 0;

@@ -58,8 +58,8 @@ class FileSystem {
   virtual std::string FileVersion(const std::string& path) = 0;
   // The code page of the text inside the launcher's files (oem.ini, jiban.err, the update list).
   virtual const AnsiCodec& Ansi() = 0;
-  // Deletes a file; false when that fails (missing, in use, read-only). Nothing is thrown.
-  virtual bool RemoveFile(const std::string& path) = 0;
+  // Throws when an existing file could not be replaced now (in use, read-only), naming it.
+  virtual void CheckReplaceable(const std::string& path) = 0;
   // Starts writing a file that replaces path once committed.
   virtual std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) = 0;
   // Up to max_bytes from the start of an existing file.

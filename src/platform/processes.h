@@ -7,7 +7,7 @@
 
 namespace hanamizu {
 
-// A started process, opened for queries.
+// A started process; the object owns what the system keeps of it and lets go at its end.
 class WatchedProcess {
  public:
   virtual ~WatchedProcess() = default;
@@ -20,10 +20,9 @@ class WatchedProcess {
 class ProcessLauncher {
  public:
   virtual ~ProcessLauncher() = default;
-  // Starts a whole command line with a show-window code; returns the process identifier.
-  virtual uint32_t StartProcess(const std::string& command_line, int show_window) = 0;
-  // Opens a process by identifier; nothing when that fails (e.g. it has already gone).
-  virtual std::unique_ptr<WatchedProcess> OpenProcess(uint32_t process_id) = 0;
+  // Starts a whole command line with a show-window code and gives the process to watch.
+  virtual std::unique_ptr<WatchedProcess> StartProcess(const std::string& command_line,
+                                                       int show_window) = 0;
   virtual void Sleep(int milliseconds) = 0;
   // Starts a file with the shell's "open" verb; failures are not reported.
   virtual void ShellOpen(uintptr_t owner_window, const std::string& file,

@@ -39,7 +39,6 @@ void Warn(UserInterface& ui, const std::string& text, MessageIcon icon) {
 void DownloadToFile(Platform& platform, const std::string& url, const std::string& path) {
   const std::unique_ptr<PendingFile> file = platform.files.CreatePendingFile(path);
   platform.http.Download(url, *file);
-  platform.files.RemoveFile(path);  // as DeleteFileA: whether it worked does not matter
   file->Commit();
 }
 
@@ -80,6 +79,9 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
 
     splash.SetStatusText(list.PackageFile + kDownloading);
     if (PackageName.empty()) PackageName = list.PackageFile;
+    // A package that is still running (its wizard left open) cannot be replaced: better to say so
+    // than to fetch it all first.
+    platform.files.CheckReplaceable(UpdateDir + PackageName);
     ui.DoEvents();
     // Fetched under the server's name, stored under the caller's.
     DownloadToFile(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName);

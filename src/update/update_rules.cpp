@@ -20,11 +20,22 @@ bool IsUsablePackageFile(const std::string& package_file) {
   // The last four characters in lower case; a shorter name is compared whole.
   const std::u16string tail = ToLowerLatin(name.size() > 4 ? name.substr(name.size() - 4) : name);
   if (tail != u".exe") return false;
+  // No separator and nothing else Windows cannot store in a file name: the name stays in its
+  // directory, and a download that no rename can keep is never started.
   for (const char16_t c : name) {
-    if (c < 0x20 || c == 0x7F || c == u'\\' || c == u'/' || c == u':') return false;
+    if (c < 0x20 || c == 0x7F ||
+        std::u16string_view(u"<>:\"/\\|?*").find(c) != std::u16string::npos) {
+      return false;
+    }
   }
-  // "." and ".." cannot end in ".exe": with no separator in it, the name stays in its directory.
-  return true;
+  // A device name stays one whatever follows it after a dot: CON.exe is the console.
+  std::u16string stem = ToLowerLatin(name.substr(0, name.find(u'.')));
+  stem.erase(stem.find_last_not_of(u' ') + 1);
+  for (const std::u16string_view device : {u"con", u"prn", u"aux", u"nul"}) {
+    if (stem == device) return false;
+  }
+  return !(stem.size() == 4 && (stem.starts_with(u"com") || stem.starts_with(u"lpt")) &&
+           stem[3] >= u'1' && stem[3] <= u'9');
 }
 
 int16_t DownloadModeResult(int16_t download_mode) {

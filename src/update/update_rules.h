@@ -15,7 +15,8 @@ std::string VersionText(int32_t major, int32_t minor, int32_t build);
 bool IsNewerVersion(int32_t server_minor, int32_t server_build, int32_t minor, int32_t build);
 
 // A package name the launcher may fetch and store: it ends in ".exe" (any letter case) and is a
-// plain file name, so that the server's text cannot choose where on the disk the file goes.
+// plain file name that Windows can store, so that the server's text cannot choose where on the
+// disk the file goes, nor name a device.
 bool IsUsablePackageFile(const std::string& package_file);
 
 // DownloadMode + 1 as a signed 16-bit value; 32767 overflows (AppError).

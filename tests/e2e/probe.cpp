@@ -43,6 +43,22 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(std::filesystem::path(Wide(path)), std::ios::binary) << bytes;
 }
 
+void RemoveTree(const std::string& path) {
+  const std::wstring full = L"\\\\?\\" + Wide(path);
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((full + L"\\*").c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      RemoveTree(path + "\\" + Utf8(name));
+    else
+      DeleteFileW((full + L"\\" + name).c_str());
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  RemoveDirectoryW(full.c_str());
+}
+
 std::map<std::string, std::string> Record(const std::string& program) {
   std::map<std::string, std::string> record;
   std::istringstream lines(ReadBytes(program.substr(0, program.rfind('.')) + ".record.txt"));

@@ -20,6 +20,7 @@ std::string Repeat(const std::string& text, int times);
 std::string Beside(const std::string& name);  // a file beside the running executable
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+void RemoveTree(const std::string& path);  // deeper than MAX_PATH too
 // A stand-in's NAME.record.txt beside it, as key=value pairs; empty while there is none.
 std::map<std::string, std::string> Record(const std::string& program);
 void SetSetting(HKEY root, const std::string& key, const std::string& name,

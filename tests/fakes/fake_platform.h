@@ -47,8 +47,8 @@ class FakePlatform : public FileSystem,
   std::map<std::string, std::string> profile;  // "subkey\value name" under HKEY_USERS
   std::map<std::string, std::string> ini;      // "path|section|key"
   std::set<std::string> hidden;
-  // What fails, once, with the error given: an address, a file to write, or "box", "list",
-  // "start", "events"; "open" fails to open a started process.
+  // What fails, once, with the error given: an address, a file to write or replace, or "box",
+  // "list", "start", "events".
   std::map<std::string, AppError> failures;
   std::deque<MessageAnswer> answers;  // then OK
   // Successive looks at a started process: its exit code (nothing: the query fails) and whether
@@ -78,7 +78,7 @@ class FakePlatform : public FileSystem,
   bool NormalFileExists(const std::string& path) override { return files.count(path) && !hidden.count(path); }
   std::string FileVersion(const std::string& path) override { return versions[path]; }
   const AnsiCodec& Ansi() override { return *ansi_; }
-  bool RemoveFile(const std::string& path) override { return Note("remove " + path), files.erase(path); }
+  void CheckReplaceable(const std::string& path) override { Note("", path); }
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override { return files.at(path).substr(0, max_bytes); }
   std::string ReadSetting(const std::string& app, const std::string& section, const std::string& key) override {
@@ -110,8 +110,7 @@ class FakePlatform : public FileSystem,
     Note("get " + url, url);
     if (!web.count(url)) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
   }
-  uint32_t StartProcess(const std::string& line, int show) override { return Note("start " + line + " show=" + std::to_string(show), "start"), 4242; }
-  std::unique_ptr<WatchedProcess> OpenProcess(uint32_t process_id) override;
+  std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override;
   void Sleep(int milliseconds) override { clock += milliseconds / 1000.0, Note("sleep " + std::to_string(milliseconds)); }
   void ShellOpen(uintptr_t owner, const std::string& file, const std::string& parameters, const std::string& directory, int show) override {
     Note("shell " + file + " [" + parameters + "] in " + directory + " show=" + std::to_string(show) + " owner=" + std::to_string(owner));
@@ -210,8 +209,9 @@ inline std::unique_ptr<PendingFile> FakePlatform::CreatePendingFile(const std::s
 inline std::unique_ptr<SplashWindow> FakePlatform::CreateSplashWindow() {
   return std::make_unique<FakeSplash>(*this);
 }
-inline std::unique_ptr<WatchedProcess> FakePlatform::OpenProcess(uint32_t process_id) {
-  if (failures.count("open") || process_id != 4242) return nullptr;
+inline std::unique_ptr<WatchedProcess> FakePlatform::StartProcess(const std::string& line,
+                                                                  int show) {
+  Note("start " + line + " show=" + std::to_string(show), "start");
   return std::make_unique<FakeProcess>(*this);
 }
 

@@ -16,6 +16,11 @@ class ByteCodec : public hanamizu::AnsiCodec {
  public:
   std::string ToUtf8(std::string_view ansi) const override { return std::string(ansi); }
   std::string FromUtf8(std::string_view utf8) const override { return std::string(utf8); }
+
+ protected:
+  std::optional<std::string> Character(std::string_view bytes) const override {
+    return std::string(bytes);
+  }
 };
 
 void Require(bool condition) {

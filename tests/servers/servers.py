@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""servers.py start|stop DIR: the tests' servers on 127.0.0.1. nginx serves DIR/www and answers
-/redirect/PATH with a 302 to /PATH; the fault server answers /cut/N/M/... with N bytes announced
+"""servers.py start|stop DIR: the tests' servers on 127.0.0.1. nginx serves DIR/www, answers
+/redirect/PATH with a 302 to /PATH and /loop with a 302 to itself; the fault server answers /cut/N/M/... with N bytes announced
 and M sent before it closes, /hang/N/M/... the same but then stays silent, /stall/... never.
 Their ports land in DIR/nginx.port and DIR/faults.port."""
 import http.server, os, signal, socket, subprocess, sys, time
@@ -29,7 +29,7 @@ def start(state):
     with open(state + "/nginx.conf", "w") as conf:  # as root, the worker must not be "nobody"
         conf.write(f"{'user root;' if os.getuid() == 0 else ''} pid {state}/nginx.pid; events {{}}\n"
                    f"http {{ access_log off; {temp} server {{ listen 127.0.0.1:{port}; root {state}/www;\n"
-                   f"  location ~ ^/redirect(/.*)$ {{ return 302 $1; }} }} }}\n")
+                   f"  location ~ ^/redirect(/.*)$ {{ return 302 $1; }} location = /loop {{ return 302 /loop; }} }} }}\n")
     subprocess.run(["nginx", "-p", state, "-e", state + "/error.log", "-c", state + "/nginx.conf"], check=True)
     faults = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Faults)
     faults.daemon_threads = True
@@ -58,4 +58,4 @@ def stop(state):
             pass
 
 
-{"start": start, "stop": stop}[sys.argv[1]](sys.argv[2])
+{"start": start, "stop": stop}[sys.argv[1]](os.path.abspath(sys.argv[2]))

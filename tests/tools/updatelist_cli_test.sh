@@ -12,6 +12,7 @@ fail() {
 
 "$tool" write リスト.dat --mode -2 --version 8.1.26 --location http://127.0.0.1/更新/ \
   --package 更新.exe >/dev/null
+[[ ! -e リスト.dat.tmp ]] || fail "the written list's temporary file is left"
 cmp リスト.dat <(printf '\xfe\xff\x08\0\0\0\x01\0\0\0\x1a\0\0\0\x16\0http://127.0.0.1/%s/\x08\0%s.exe' \
   $'\x8d\x58\x90\x56' $'\x8d\x58\x90\x56') || fail "not the record's bytes"
 [[ $("$tool" show リスト.dat | sed -n 2p\;7p\;8p) == $'DownloadMode:    -2\nPackageFile:     更新.exe\nversion:         8.1.26' ]] ||
@@ -23,7 +24,7 @@ long=$(printf 'a%.0s' {1..65532}).exe
 while read -r code args; do
   status=0
   "$tool" $args >/dev/null 2>&1 || status=$?
-  [[ $status == "$code" && ! -e out.dat ]] || fail "$args: exit $status"
+  [[ $status == "$code" && ! -e out.dat && ! -e out.dat.tmp ]] || fail "$args: exit $status"
 done <<ARGS
 2 write out.dat --version 8.1 --location http://h/ --package a.exe
 2 write out.dat --version 8.1.x --location http://h/ --package a.exe
@@ -32,6 +33,8 @@ done <<ARGS
 2 write out.dat --version 8.1.2 --location http://h/ --package a.msi
 2 write out.dat --version 8.1.2 --location http://h/ --package ../a.exe
 2 write out.dat --version 8.1.2 --location http://h/ --package $long
+2 write out.dat --version 8.1.2 --location http://h/ --package CON.exe
+2 write out.dat --version 8.1.2 --location http://h/ --package a|b.exe
 2 write out.dat --mode 32768 --version 8.1.2 --location http://h/ --package a.exe
 2 write out.dat --version 8.1.2 --location http://h/
 1 write no/such/dir.dat --version 8.1.2 --location http://h/ --package a.exe

@@ -60,9 +60,9 @@ const std::string kNoMain = Box(kTitle, "-", "OK", kTitle + "メインプログ�
 const std::string kRefused = Box(kTitle, "-", "OK", "ハナミズ台帳ツールVer4を利用するためには\r\nMeridex V8以降のバージョンが必要です。");
 const std::string kOffer = Box("最新版への更新", "-", "OK/Cancel", "現在使用中のプログラムはバージョン 8.1.25 です。\r\rサーバー上に最新バージョン 8.1.26 が更新されています。\r\r更新を実行しますか");
 const std::string kNoModule = Box(kTitle, "-", "OK", "ツールが正しくインストールされていません");
-const J kFetchList = {"events", "get http://u/di04.dat", "remove C:\\Temp\\di04.dat", "save C:\\Temp\\di04.dat"};
+const J kFetchList = {"events", "get http://u/di04.dat", "save C:\\Temp\\di04.dat"};
 const J kDownload = {"splash status=setup.exe ファイルをダウンロード中", "events", "get http://p/setup.exe"};
-const J kSaved = {"remove C:\\Temp\\setup.exe", "save C:\\Temp\\setup.exe"};
+const J kSaved = {"save C:\\Temp\\setup.exe"};
 const J kReady = {"beep", Box("確認", "i", "OK", "パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。")};
 const J kEnter = {"drive C", "cd C:\\Tools\\Ledger"}, kPoll = {"sleep 100", "events"}, kStart = {"start \"C:\\a b\\M.exe\" /x show=7"};
 const AppError kNoWindow(1400, "ウィンドウ ハンドルが無効です。"), kMissing(2, "見つかりません。");
@@ -80,11 +80,11 @@ const J kLaunched = SplashUp() + J{"set di04\\system\\ﾗﾝﾁｬｰ=2"};
 
 const UpdateCase kUpdateChecks[] = {
     {"accepted", Serve(kNewer), 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
-    {"caller's name", Serve(kNewer), 1, kFetchList + J{kOffer} + kDownload + J{"remove C:\\Temp\\my.exe", "save C:\\Temp\\my.exe"} + kReady, "http://u/", "di04.dat", kTemp, "my.exe"},
+    {"caller's name", Serve(kNewer), 1, kFetchList + J{kOffer} + kDownload + J{"save C:\\Temp\\my.exe"} + kReady, "http://u/", "di04.dat", kTemp, "my.exe"},
     {"no list name", Serve(kNewer), -1, {Box("確認", "i", "OK", "リストファイルの指定がありません。")}, "", ""},
-    {"vendor's address", Serve(kNewer, kVendor) + kCancel, 0, J{"events", "get " + kVendor, "remove C:\\Temp\\di04.dat", "save C:\\Temp\\di04.dat", kOffer}, ""},
+    {"vendor's address", Serve(kNewer, kVendor) + kCancel, 0, J{"events", "get " + kVendor, "save C:\\Temp\\di04.dat", kOffer}, ""},
     {"no separator added", Serve(kNewer), -1, J{"events", "get http://udi04.dat"} + Unexpected("サーバー名またはアドレスを解決できませんでした"), "http://u"},
-    {"update dir C:\\", Serve(kNewer) + kCancel, 0, J{"events", "get http://u/di04.dat", "remove C:\\di04.dat", "save C:\\di04.dat", kOffer}, "http://u/", "di04.dat", ""},
+    {"update dir C:\\", Serve(kNewer) + kCancel, 0, J{"events", "get http://u/di04.dat", "save C:\\di04.dat", kOffer}, "http://u/", "di04.dat", ""},
     {"installed minor newer", Serve({0, 8, 0, 99, "h/", "a.exe"}), 0, kFetchList},
     {"17 bytes", Set(&FakePlatform::web, "http://u/di04.dat", std::string(17, '\0')), -1, kFetchList + J{"beep", Box("確認", "!", "OK",
      "自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。")}},
@@ -92,6 +92,7 @@ const UpdateCase kUpdateChecks[] = {
     {"older major", Serve({0, 7, 9, 9, "h/", "a.exe"}), -1, kFetchList + J{"beep", Box("確認", "!", "OK", "バージョン情報が正しくありません。　7")}},
     {"mode 32767", Serve({32767, 8, 1, 26, "h/", "a.exe"}), -1, kFetchList + J{kOffer} + Unexpected("オーバーフローしました。")},
     {"package fails", Serve(kNewer) + Fail("http://p/setup.exe", AppError(404, "404")), -1, kFetchList + J{kOffer} + kDownload + Unexpected("404")},
+    {"package in use", Serve(kNewer) + Fail(kTemp + "setup.exe", AppError(32, "使用中")), -1, kFetchList + J{kOffer, kDownload[0]} + Unexpected("使用中")},
     {"list unwritable", Fail(kTemp + "di04.dat", AppError(75, "パス名が無効です。")), -1, J{"events"} + Unexpected("パス名が無効です。")},
     {"largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, 0, kFetchList + J{kOffer}},
 };
@@ -123,7 +124,6 @@ const std::string kLine = "C:\\a b\\M.exe /x", kTrapped = Box(kTitle, "-", "OK",
 const std::tuple<Scene, std::string, int16_t, J> kShellWTs[] = {
     {[](auto& f) { f.polls = {{259, false}, {259, false}, {3, true}}; }, kLine, 0, kStart + kPoll + kPoll + kPoll + J{"close"}},
     {[](auto& f) { f.polls = {{259, true}}; }, kLine, 0, kStart + kPoll + J{"close"}},  // a real 259
-    {Fail("open", kMissing), kLine, 0, kStart + kPoll},
     {[](auto& f) { f.polls = {{std::nullopt, false}}; }, kLine, 0, kStart + kPoll + J{"close"}},
     {Fail("start", kMissing), kLine, -1, kStart + J{kTrapped}},
     {Fail("events", kMissing), kLine, -1, kStart + kPoll + J{"close", kTrapped}},

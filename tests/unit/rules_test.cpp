@@ -50,7 +50,9 @@ const std::pair<std::vector<int32_t>, bool> kNewer[] = {
     {{2, 0, 1, 25}, true}, {{1, 26, 1, 25}, true}, {{-1, 5, -2, 9}, true}, {{1, 25, 1, 25}, false}, {{1, 24, 1, 25}, false}, {{0, 99, 1, 25}, false}};
 const std::pair<const char*, bool> kPackageFile[] = {
     {"setup.exe", true}, {"SETUP.EXE", true}, {"更新.Exe", true}, {".exe", true}, {"a b.exe", true}, {"setup.exe ", false}, {"setup.msi", false},
-    {"", false}, {"exe", false}, {"..\\..\\a.exe", false}, {"sub/a.exe", false}, {"C:a.exe", false}, {"a\r.exe", false}, {"a\x7F.exe", false}, {"a\x1F.exe", false}};
+    {"", false}, {"exe", false}, {"..\\..\\a.exe", false}, {"sub/a.exe", false}, {"C:a.exe", false}, {"a\r.exe", false}, {"a\x7F.exe", false}, {"a\x1F.exe", false},
+    {"setup?.exe", false}, {"a|b.exe", false}, {"a*.exe", false}, {"CON.exe", false}, {"con .EXE", false}, {"Nul.setup.exe", false}, {"COM1.exe", false},
+    {"lpt9.exe", false}, {"COM0.exe", true}, {"COM10.exe", true}, {"console.exe", true}};
 // Mode -2, version 0x01020304.5.26, location "http://u/", file "a.exe"; each cut keeps the whole
 // fields before it and resets the rest.
 const std::string kBytes("\xFE\xFF\x04\x03\x02\x01\x05\0\0\0\x1A\0\0\0\x09\0http://u/\x05\0a.exe", 32);
@@ -133,6 +135,12 @@ TEST(Rules, Text) {
 
 TEST(Rules, UpdateListRecord) {
   const auto codec = MakeShiftJisCodec();
+  // A stray or lone lead byte, a pair no table assigns and a byte outside the code page: one
+  // U+FFFD each, the characters around them kept.
+  EXPECT_EQ(codec->ToUtf8("\x80"
+                          "a\x81 b\x85\x40"
+                          "c\xA0\xFD\x8D\x58\xB1\x81\x7E\x81\x7F\x81"),
+            "\uFFFDa\uFFFD b\uFFFDc\uFFFD\uFFFD更ｱ×\uFFFD\x7F\uFFFD");
   EXPECT_EQ(WriteUpdateListRecord(kRecord, *codec), kBytes);
   for (const auto& [size, record] : kCuts) {
     const std::string data = (kBytes + "trailing").substr(0, size);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "common/error_log.h"
@@ -31,7 +32,7 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
   // clang-format off
   const std::pair<std::string, std::string> cases[] = {{nginx + "更新 データ.bin", bytes}, {nginx + "redirect/changes.txt", "before"},
       {faults + "stall", "12030 サーバーへの接続は終了されました。 (" + faults + "stall)"}, {faults + "hang/1000/10", "10060 Windows error 10060 (" + faults + "hang/1000/10)"},
-      {nginx + "empty", ""}, {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"}};
+      {nginx + "empty", ""}, {nginx + "loop", "12156 転送が 10 回を超えました (" + nginx + "loop)"}, {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"}};
   // clang-format on
   Win32HttpClient http({2000, 1000});
   for (const auto& [url, outcome] : cases) {
@@ -47,10 +48,21 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
   WriteBytes(www + "changes.txt", "after");
   sink.text.clear(), http.Download(nginx + "changes.txt", sink);
   EXPECT_EQ(sink.text, "after");
+  struct : ByteSink {  // a full disk is the file's failure, not the server's
+    void Write(std::string_view) override {
+      throw AppError(112, "ディスクがいっぱいです。 (D:\\x)");
+    }
+  } full;
+  EXPECT_THROW(
+      try { http.Download(nginx + "changes.txt", full); } catch (const AppError& e) {
+        EXPECT_EQ(e.description(), "ディスクがいっぱいです。 (D:\\x)");
+        throw;
+      },
+      AppError);
 }
 
 TEST(Backend, ErrorLogLinesAreAppendedInShiftJis) {
-  const std::string dir = "D:\\backend";
+  const std::string dir = "D:\\backend\\𠮷田 Zoë";
   std::filesystem::create_directories(Wide(dir));
   WriteBytes(dir + "\\jiban.err", "earlier\r\n");
   fakes::FakePlatform fake;
@@ -89,11 +101,38 @@ TEST(Backend, FilesProcessesAndEnvironmentAtTheirEdges) {
                files.NormalFileExists(dir + "\\oem.ini"));
   EXPECT_TRUE(files.ListFiles(dir + "\\PRT*.EXE").empty() &&
               files.ListFiles(none + "\\PRT*.EXE").empty());
-  EXPECT_THROW(files.AppendAnsiLine(none, "x"), AppError);
-  EXPECT_THROW(files.CreatePendingFile(none), AppError);
-  EXPECT_THROW(files.ChangeDirectory(none), AppError);
-  EXPECT_THROW(processes.StartProcess("\"" + none + ".exe\"", 1), AppError);
-  EXPECT_EQ(processes.OpenProcess(0xFFFFFFF0u), nullptr);
+  // What a failure says: its number, what happened and where.
+  const HANDLE in_use = CreateFileW(Wide(dir + "\\oem.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  WriteBytes(dir + "\\empty.exe", "");
+  const std::pair<std::function<void()>, std::string> failures[] = {
+      // clang-format off
+      {[&] { files.AppendAnsiLine(none, "x"); }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
+      {[&] { files.CreatePendingFile(none); }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
+      {[&] { files.ChangeDirectory(none); }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
+      {[&] { processes.StartProcess("\"" + none + ".exe\" x", 1); }, "2 ファイルが見つかりません。 (D:\\no such folder\\x.exe)"},
+      {[&] { processes.StartProcess("\"" + dir + "\\empty.exe\" x", 1); }, "193 D:\\backend\\edges\\empty.exe の EXE フォーマットが不正です。"},
+      {[&] { files.CheckReplaceable(dir + "\\oem.ini"); }, "32 共有違反です。 (D:\\backend\\edges\\oem.ini)"},
+      {[&] { files.CheckReplaceable(none); }, ""}, {[&] { files.CheckReplaceable(dir + "\\M.exe"); }, ""}};
+  // clang-format on
+  for (const auto& [operation, result] : failures) {
+    try {
+      operation();
+      EXPECT_EQ("", result);
+    } catch (const AppError& error) {
+      EXPECT_EQ(std::to_string(error.number()) + " " + error.description(), result);
+    }
+  }
+  CloseHandle(in_use);
+  // A path longer than MAX_PATH, and a host name in its IDN form.
+  const std::string deep =
+      dir + "\\" + std::string(150, 'a') + "\\" + std::string(150, 'b') + "\\p.exe";
+  std::filesystem::create_directories(L"\\\\?\\" + Wide(deep.substr(0, deep.rfind('\\'))));
+  auto pending = files.CreatePendingFile(deep);
+  pending->Write("long"), pending->Commit();
+  EXPECT_EQ(files.ReadFileStart(deep, 10), "long");
+  EXPECT_EQ(EncodeAddress("http://ハナミズ.例:8080/パス 1?q=水"),
+            "http://xn--0ck5ao9d.xn--fsq:8080/%E3%83%91%E3%82%B9%201?q=%E6%B0%B4");
   // The show-window code reaches the program.
   CopyFileW(Wide(Beside("Hanamizu.exe")).c_str(), Wide(dir + "\\M.exe").c_str(), 0);
   processes.StartProcess(dir + "\\M.exe", SW_SHOWMINNOACTIVE);

@@ -64,6 +64,10 @@ std::wstring ModuleStem() {
     }
     path.resize(path.size() * 2);
   }
+  // Started through its short name, it still writes its record under its own.
+  std::wstring long_path(32768, L'\0');
+  long_path.resize(GetLongPathNameW(path.c_str(), long_path.data(), 32768));
+  if (!long_path.empty()) path = long_path;
   const size_t dot = path.find_last_of(L'.');
   const size_t slash = path.find_last_of(L'\\');
   if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) path.resize(dot);

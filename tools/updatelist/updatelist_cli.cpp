@@ -100,10 +100,18 @@ int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCod
   } catch (const AppError& error) {
     throw BadArgument{error.description()};
   }
-  std::ofstream file(PathOf(args[1]), std::ios::binary | std::ios::trunc);
+  // Written aside and renamed, so that a launcher fetching the list meanwhile never reads half of
+  // it.
+  const std::filesystem::path target = PathOf(args[1]), written = PathOf(args[1] + ".tmp");
+  std::ofstream file(written, std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   file.close();
-  if (!file) throw std::runtime_error("cannot write " + args[1]);
+  std::error_code failed;
+  if (file) std::filesystem::rename(written, target, failed);
+  if (!file || failed) {
+    std::filesystem::remove(written, failed);
+    throw std::runtime_error("cannot write " + args[1]);
+  }
   out << "wrote " << args[1] << " (" << bytes.size() << " bytes)\n";
   return kExitOk;
 }

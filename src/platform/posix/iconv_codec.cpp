@@ -1,7 +1,5 @@
 #include "platform/posix/iconv_codec.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <utility>
 
@@ -11,56 +9,51 @@
 namespace hanamizu::posix {
 namespace {
 
-class Converter {
- public:
-  Converter(const std::string& to, const std::string& from)
-      : cd_(iconv_open(to.c_str(), from.c_str())) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      throw AppError(kErrorInternal, "no conversion from " + from + " to " + to);
-    }
+iconv_t Open(const std::string& to, const std::string& from) {
+  const iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw AppError(kErrorInternal, "no conversion from " + from + " to " + to);
   }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  ~Converter() { iconv_close(cd_); }
+  return cd;
+}
 
-  // Converts as much of in as it can; in is left at the first byte that could not be converted.
-  // Returns errno of the stop, 0 when everything was converted.
-  int Convert(std::string_view& in, std::string& out) {
+// Converts all of in; false when iconv stops at a byte or character it cannot convert.
+bool Convert(iconv_t cd, std::string_view in, std::string& out) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh start
+  while (!in.empty()) {
     char buffer[1024];
-    while (!in.empty()) {
-      char* src = const_cast<char*>(in.data());
-      size_t src_left = in.size();
-      char* dst = buffer;
-      size_t dst_left = sizeof buffer;
-      const size_t result = iconv(cd_, &src, &src_left, &dst, &dst_left);
-      const int error = errno;
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      in.remove_prefix(in.size() - src_left);
-      if (result == static_cast<size_t>(-1) && error != E2BIG) return error;
-    }
-    return 0;
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size(), dst_left = sizeof buffer;
+    char* dst = buffer;
+    const size_t result = iconv(cd, &src, &src_left, &dst, &dst_left);
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+    in.remove_prefix(in.size() - src_left);
+    if (result == static_cast<size_t>(-1) && errno != E2BIG) return false;
   }
-
- private:
-  iconv_t cd_;
-};
+  return true;
+}
 
 }  // namespace
 
-std::string IconvCodec::ToUtf8(std::string_view ansi) const {
-  Converter converter("UTF-8", code_page_);
-  std::string out;
-  while (converter.Convert(ansi, out) != 0) {
-    out += "\xEF\xBF\xBD";  // U+FFFD for the byte that is not valid here
-    ansi.remove_prefix(1);
-  }
-  return out;
+IconvCodec::IconvCodec(std::string code_page)
+    : code_page_(std::move(code_page)), to_utf8_(Open("UTF-8", code_page_)) {}
+
+IconvCodec::~IconvCodec() {
+  iconv_close(to_utf8_);
+}
+
+std::optional<std::string> IconvCodec::Character(std::string_view bytes) const {
+  std::string utf8;
+  if (!Convert(to_utf8_, bytes, utf8)) return std::nullopt;
+  return utf8;
 }
 
 std::string IconvCodec::FromUtf8(std::string_view utf8) const {
-  Converter converter(code_page_, "UTF-8");
+  const iconv_t cd = Open(code_page_, "UTF-8");
   std::string out;
-  if (converter.Convert(utf8, out) != 0) {
+  const bool whole = Convert(cd, utf8, out);
+  iconv_close(cd);
+  if (!whole) {
     throw AppError(kErrorInternal,
                    "cannot be written in " + code_page_ + ": \"" + std::string(utf8) + "\"");
   }

@@ -9,15 +9,12 @@
 
 namespace hanamizu::win32 {
 
-std::string Win32AnsiCodec::ToUtf8(std::string_view ansi) const {
-  if (ansi.empty()) return {};
-  // Without MB_ERR_INVALID_CHARS the system puts a replacement for invalid bytes.
-  const int size = static_cast<int>(ansi.size());
-  const int length = MultiByteToWideChar(code_page_, 0, ansi.data(), size, nullptr, 0);
-  if (length == 0) throw LastWin32Error();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(code_page_, 0, ansi.data(), size, wide.data(), length);
-  return Narrow(wide);
+std::optional<std::string> Win32AnsiCodec::Character(std::string_view bytes) const {
+  wchar_t wide[2];
+  const int length = MultiByteToWideChar(code_page_, MB_ERR_INVALID_CHARS, bytes.data(),
+                                         static_cast<int>(bytes.size()), wide, 2);
+  if (length == 0) return std::nullopt;
+  return Narrow(std::wstring_view(wide, static_cast<size_t>(length)));
 }
 
 std::string Win32AnsiCodec::FromUtf8(std::string_view utf8) const {

@@ -10,8 +10,10 @@ namespace hanamizu::win32 {
 class Win32AnsiCodec : public AnsiCodec {
  public:
   explicit Win32AnsiCodec(uint32_t code_page = 0) : code_page_(code_page) {}
-  std::string ToUtf8(std::string_view ansi) const override;
   std::string FromUtf8(std::string_view utf8) const override;
+
+ protected:
+  std::optional<std::string> Character(std::string_view bytes) const override;
 
  private:
   uint32_t code_page_;

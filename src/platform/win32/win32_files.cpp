@@ -40,43 +40,44 @@ void Win32FileSystem::ChangeDrive(char letter) {
 }
 
 void Win32FileSystem::ChangeDirectory(const std::string& path) {
-  if (!SetCurrentDirectoryW(Widen(path).c_str())) throw LastWin32Error();
+  if (!SetCurrentDirectoryW(Widen(path).c_str())) throw FileError(path);
 }
 
 std::vector<std::string> Win32FileSystem::ListFiles(const std::string& pattern) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &data,
+  FindHandle find(FindFirstFileExW(FilePath(pattern).c_str(), FindExInfoBasic, &data,
                                    FindExSearchNameMatch, nullptr, 0));
   if (!find) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return names;
-    throw Win32Error(error);
+    SetLastError(error);
+    throw FileError(pattern);
   }
   constexpr DWORD kLeftOut =
       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
     if ((data.dwFileAttributes & kLeftOut) == 0) names.push_back(Narrow(data.cFileName));
   } while (FindNextFileW(find.get(), &data));
-  if (GetLastError() != ERROR_NO_MORE_FILES) throw LastWin32Error();
+  if (GetLastError() != ERROR_NO_MORE_FILES) throw FileError(pattern);
   return names;
 }
 
 void Win32FileSystem::AppendAnsiLine(const std::string& path, const std::string& line) {
-  FileHandle file(CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+  FileHandle file(CreateFileW(FilePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw LastWin32Error();
+  if (!file) throw FileError(path);
   const std::string bytes = Utf8ToAnsi(line) + "\r\n";
   DWORD written = 0;
   if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
       written != bytes.size()) {
-    throw LastWin32Error();
+    throw FileError(path);
   }
-  if (!CloseHandle(file.release())) throw LastWin32Error();
+  if (!CloseHandle(file.release())) throw FileError(path);
 }
 
 bool Win32FileSystem::NormalFileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+  const DWORD attributes = GetFileAttributesW(FilePath(path).c_str());
   constexpr DWORD kNotNormal =
       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotNormal) == 0;
@@ -101,9 +102,15 @@ std::string Win32FileSystem::FileVersion(const std::string& path) {
          std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
-bool Win32FileSystem::RemoveFile(const std::string& path) {
-  // DeleteFileA's rules: a read-only, open or missing file stays and the call reports false.
-  return DeleteFileW(Widen(path).c_str()) != FALSE;
+void Win32FileSystem::CheckReplaceable(const std::string& path) {
+  // Opening for deletion without sharing fails while anyone else has the file open.
+  const FileHandle file(CreateFileW(FilePath(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const DWORD error = file ? ERROR_SUCCESS : GetLastError();
+  if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+    return;
+  SetLastError(error);
+  throw FileError(path);
 }
 
 std::unique_ptr<PendingFile> Win32FileSystem::CreatePendingFile(const std::string& path) {
@@ -111,15 +118,15 @@ std::unique_ptr<PendingFile> Win32FileSystem::CreatePendingFile(const std::strin
 }
 
 std::string Win32FileSystem::ReadFileStart(const std::string& path, size_t max_bytes) {
-  FileHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  FileHandle file(CreateFileW(FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw LastWin32Error();
+  if (!file) throw FileError(path);
   std::string bytes;
   char buffer[65536];
   while (bytes.size() < max_bytes) {
     const DWORD wanted = static_cast<DWORD>(std::min(sizeof buffer, max_bytes - bytes.size()));
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, wanted, &read, nullptr)) throw LastWin32Error();
+    if (!ReadFile(file.get(), buffer, wanted, &read, nullptr)) throw FileError(path);
     if (read == 0) break;
     bytes.append(buffer, read);
   }

@@ -22,7 +22,7 @@ class Win32FileSystem : public FileSystem {
   bool NormalFileExists(const std::string& path) override;
   std::string FileVersion(const std::string& path) override;
   const AnsiCodec& Ansi() override { return ansi_; }
-  bool RemoveFile(const std::string& path) override;
+  void CheckReplaceable(const std::string& path) override;
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override;
 

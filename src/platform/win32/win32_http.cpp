@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "common/app_error.h"
@@ -21,23 +22,39 @@ struct Address {
   bool secure = false;
 };
 
-// Bytes outside printable ASCII travel percent-encoded as UTF-8, the way servers expect names
-// like "更新.exe" in a request line; what is already encoded stays as it is.
-std::string EscapeAddress(const std::string& url) {
+constexpr int kMostRedirects = 10;
+
+}  // namespace
+
+std::string EncodeAddress(const std::string& url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string escaped;
-  for (const char c : url) {
+  const size_t host = url.find("://") == std::string::npos ? 0 : url.find("://") + 3;
+  const size_t path = std::min(url.find('/', host), url.size());
+  const size_t port = std::min(url.find(':', host), path);
+  const std::wstring name = Widen(url.substr(host, port - host));
+  wchar_t ascii[256];
+  const int length = IdnToAscii(0, name.c_str(), static_cast<int>(name.size()), ascii, 256);
+  std::string encoded = url.substr(0, host) +
+                        (length > 0 ? Narrow(std::wstring_view(ascii, static_cast<size_t>(length)))
+                                    : url.substr(host, port - host)) +
+                        url.substr(port, path - port);
+  for (const char c : url.substr(path)) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F) {
-      escaped += '%';
-      escaped += kHex[byte >> 4];
-      escaped += kHex[byte & 0x0F];
+    if (byte > 0x20 && byte < 0x7F) {
+      encoded += c;
     } else {
-      escaped += c;
+      encoded += {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
     }
   }
-  return escaped;
+  return encoded;
 }
+
+namespace {
+
+// A failure of the sink: the file's own error, which names the file and not the address.
+struct SinkFailure {
+  AppError error;
+};
 
 AppError AboutAddress(const AppError& error, const std::string& url) {
   return AppError(error.number(), error.description() + " (" + url + ")");
@@ -76,10 +93,13 @@ void ApplyTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
 }
 
 std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD info) {
-  wchar_t buffer[256];
-  DWORD size = sizeof buffer;
-  if (!HttpQueryInfoW(request, info, buffer, &size, nullptr)) return std::nullopt;
-  return std::wstring(buffer, size / sizeof(wchar_t));
+  DWORD size = 0;
+  HttpQueryInfoW(request, info, nullptr, &size, nullptr);
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (!HttpQueryInfoW(request, info, value.data(), &size, nullptr)) return std::nullopt;
+  value.resize(size / sizeof(wchar_t));
+  return value;
 }
 
 // The announced body length, when there is one that can be read as a number.
@@ -94,13 +114,17 @@ std::optional<uint64_t> ContentLength(HINTERNET request) {
   return value;
 }
 
-void CheckStatus(HINTERNET request) {
+DWORD Status(HINTERNET request) {
   DWORD status = 0;
   DWORD size = sizeof status;
   if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                       nullptr)) {
     throw LastWin32Error();
   }
+  return status;
+}
+
+void CheckStatus(HINTERNET request, DWORD status) {
   if (status >= 200 && status < 300) return;
   const std::wstring reason = QueryHeader(request, HTTP_QUERY_STATUS_TEXT).value_or(L"");
   // An error page is not the file that was asked for; it must never be stored as one.
@@ -120,7 +144,11 @@ void ReadBody(HINTERNET request, ByteSink& sink) {
     }
     if (read == 0) break;
     received += read;
-    sink.Write(std::string_view(buffer.data(), read));
+    try {
+      sink.Write(std::string_view(buffer.data(), read));
+    } catch (const AppError& error) {
+      throw SinkFailure{error};
+    }
   }
   if (announced && received != *announced) {
     throw AppError(static_cast<int32_t>(ERROR_INTERNET_CONNECTION_ABORTED),
@@ -131,31 +159,56 @@ void ReadBody(HINTERNET request, ByteSink& sink) {
 
 }  // namespace
 
+// Our own requests follow redirects, so that a server that sends the launcher round in circles
+// ends in an error rather than in requests for ever.
 void Win32HttpClient::Download(const std::string& url, ByteSink& sink) {
+  std::string current = url;
   try {
-    const Address address = CrackAddress(Widen(EscapeAddress(url)));
     InternetHandle internet(
         InternetOpenW(L"HanamizuLauncher/4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) throw LastWin32Error();
     ApplyTimeouts(internet.get(), timeouts_);
-    InternetHandle connection(InternetConnectW(internet.get(), address.host.c_str(), address.port,
-                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) throw LastWin32Error();
-    ApplyTimeouts(connection.get(), timeouts_);
-    // Always the server's current answer: an update check must not see yesterday's list.
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                  INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
-    if (address.secure) flags |= INTERNET_FLAG_SECURE;
-    InternetHandle request(HttpOpenRequestW(connection.get(), L"GET", address.path.c_str(), nullptr,
-                                            nullptr, nullptr, flags, 0));
-    if (!request) throw LastWin32Error();
-    ApplyTimeouts(request.get(), timeouts_);
-    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) throw LastWin32Error();
-    CheckStatus(request.get());
-    ReadBody(request.get(), sink);
+    for (int redirects = 0;; ++redirects) {
+      const Address address = CrackAddress(Widen(EncodeAddress(current)));
+      InternetHandle connection(InternetConnectW(internet.get(), address.host.c_str(), address.port,
+                                                 nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+      if (!connection) throw LastWin32Error();
+      ApplyTimeouts(connection.get(), timeouts_);
+      // Always the server's current answer: an update check must not see yesterday's list.
+      DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
+                    INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
+                    INTERNET_FLAG_NO_AUTO_REDIRECT;
+      if (address.secure) flags |= INTERNET_FLAG_SECURE;
+      InternetHandle request(HttpOpenRequestW(connection.get(), L"GET", address.path.c_str(),
+                                              nullptr, nullptr, nullptr, flags, 0));
+      if (!request) throw LastWin32Error();
+      ApplyTimeouts(request.get(), timeouts_);
+      if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) throw LastWin32Error();
+      const DWORD status = Status(request.get());
+      const std::optional<std::wstring> location = QueryHeader(request.get(), HTTP_QUERY_LOCATION);
+      if (status >= 300 && status < 400 && location) {
+        if (redirects == kMostRedirects) {
+          throw AppError(ERROR_HTTP_REDIRECT_FAILED,
+                         "転送が " + std::to_string(kMostRedirects) + " 回を超えました");
+        }
+        wchar_t next[INTERNET_MAX_URL_LENGTH];
+        DWORD length = INTERNET_MAX_URL_LENGTH;
+        if (!InternetCombineUrlW(Widen(EncodeAddress(current)).c_str(), location->c_str(), next,
+                                 &length, ICU_NO_ENCODE)) {
+          throw LastWin32Error();
+        }
+        current = Narrow(std::wstring_view(next, length));
+        continue;
+      }
+      CheckStatus(request.get(), status);
+      ReadBody(request.get(), sink);
+      return;
+    }
+  } catch (const SinkFailure& failure) {
+    throw failure.error;
   } catch (const AppError& error) {
     // The user (and whoever reads the report) needs to know which address failed.
-    throw AboutAddress(error, url);
+    throw AboutAddress(error, current);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/http.h"
 
@@ -10,6 +11,11 @@ struct HttpTimeouts {
   uint32_t connect_ms = 60000;  // to reach the server
   uint32_t receive_ms = 60000;  // without any data arriving; not a limit on the whole download
 };
+
+// An address as a server expects it: a host name outside ASCII in its IDN form, and bytes outside
+// printable ASCII in the path and query percent-encoded as UTF-8 ("更新.exe"); what is already
+// encoded stays as it is.
+std::string EncodeAddress(const std::string& url);
 
 // Downloads through WinINet with the user's Internet settings (proxy included).
 class Win32HttpClient : public HttpClient {

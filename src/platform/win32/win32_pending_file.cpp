@@ -11,27 +11,21 @@
 namespace hanamizu::win32 {
 namespace {
 
-std::wstring DirectoryOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return L".";
-  // "C:\x" keeps its root's backslash; "C:x" has no separator and means the drive's directory.
-  return path.substr(0, slash + 1);
-}
-
 class Win32PendingFile : public PendingFile {
  public:
-  explicit Win32PendingFile(std::wstring target) : target_(std::move(target)) {
-    wchar_t name[MAX_PATH];
-    // Creates the empty file, so the name stays ours until it is moved or removed.
-    if (GetTempFileNameW(DirectoryOf(target_).c_str(), L"hmz", 0, name) == 0) {
-      throw LastWin32Error();
+  // Beside the target under a name of its own, made here rather than by GetTempFileNameW, whose
+  // fixed buffer does not take every folder that Windows accepts.
+  explicit Win32PendingFile(std::string target) : target_(std::move(target)) {
+    for (int attempt = 0; !file_ && attempt < 100; ++attempt) {
+      temporary_ = target_ + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(attempt) + ".tmp";
+      file_ = FileHandle(CreateFileW(FilePath(temporary_).c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file_ && GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    temporary_ = name;
-    file_ = FileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
-      const AppError error = LastWin32Error();
-      DeleteFileW(temporary_.c_str());
+      const AppError error = FileError(target_);
+      temporary_.clear();
       throw error;
     }
   }
@@ -41,37 +35,39 @@ class Win32PendingFile : public PendingFile {
   ~Win32PendingFile() override {
     if (temporary_.empty()) return;
     file_.reset();
-    DeleteFileW(temporary_.c_str());
+    DeleteFileW(FilePath(temporary_).c_str());
   }
 
   void Write(std::string_view bytes) override {
     while (!bytes.empty()) {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
       DWORD written = 0;
-      if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr)) throw LastWin32Error();
+      if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr)) throw FileError(target_);
       bytes.remove_prefix(written);
     }
   }
 
   void Commit() override {
-    // Closing can report a failed write of cached data; the target must not get such a file.
-    if (!CloseHandle(file_.release())) throw LastWin32Error();
-    if (!MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      throw LastWin32Error();
+    // Closing can report a failed write of cached data; the target must not get such a file. The
+    // earlier file goes only as the new one takes its place.
+    if (!CloseHandle(file_.release())) throw FileError(target_);
+    if (!MoveFileExW(FilePath(temporary_).c_str(), FilePath(target_).c_str(),
+                     MOVEFILE_REPLACE_EXISTING)) {
+      throw FileError(target_);
     }
     temporary_.clear();
   }
 
  private:
-  std::wstring target_;
-  std::wstring temporary_;
+  std::string target_;
+  std::string temporary_;
   FileHandle file_;
 };
 
 }  // namespace
 
 std::unique_ptr<PendingFile> CreateWin32PendingFile(const std::string& target) {
-  return std::make_unique<Win32PendingFile>(Widen(target));
+  return std::make_unique<Win32PendingFile>(target);
 }
 
 }  // namespace hanamizu::win32

@@ -4,11 +4,13 @@
 #include <shellapi.h>
 
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
 namespace hanamizu::win32 {
 namespace {
 
+// Owns the handle that creating the process gave.
 class Win32WatchedProcess : public WatchedProcess {
  public:
   explicit Win32WatchedProcess(KernelHandle process) : process_(std::move(process)) {}
@@ -24,9 +26,30 @@ class Win32WatchedProcess : public WatchedProcess {
   KernelHandle process_;
 };
 
+// The program of a command line: its first quoted part, or its first word.
+std::string ProgramOf(const std::string& command_line) {
+  if (command_line.starts_with('"')) return command_line.substr(1, command_line.find('"', 1) - 1);
+  return command_line.substr(0, command_line.find(' '));
+}
+
+// The shell takes no "\\?\" path; one too long for MAX_PATH goes in its short form, where the
+// volume keeps short names.
+std::wstring ShellPath(const std::string& path) {
+  std::wstring wide = Widen(path);
+  if (wide.size() < MAX_PATH) return wide;
+  const std::wstring long_form = FilePath(path);
+  std::wstring short_form(GetShortPathNameW(long_form.c_str(), nullptr, 0), L'\0');
+  short_form.resize(GetShortPathNameW(long_form.c_str(), short_form.data(),
+                                      static_cast<DWORD>(short_form.size())));
+  if (short_form.starts_with(L"\\\\?\\UNC\\")) short_form.replace(0, 8, L"\\\\");
+  if (short_form.starts_with(L"\\\\?\\")) short_form.erase(0, 4);
+  return short_form.empty() || short_form.size() >= MAX_PATH ? wide : short_form;
+}
+
 }  // namespace
 
-uint32_t Win32ProcessLauncher::StartProcess(const std::string& command_line, int show_window) {
+std::unique_ptr<WatchedProcess> Win32ProcessLauncher::StartProcess(const std::string& command_line,
+                                                                   int show_window) {
   std::wstring command = Widen(command_line);  // CreateProcessW may write into it
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -35,23 +58,10 @@ uint32_t Win32ProcessLauncher::StartProcess(const std::string& command_line, int
   PROCESS_INFORMATION started{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &started)) {
-    throw LastWin32Error();
+    throw FileError(ProgramOf(command_line));
   }
   KernelHandle thread(started.hThread);
-  last_started_ = KernelHandle(started.hProcess);
-  last_started_id_ = started.dwProcessId;
-  return started.dwProcessId;
-}
-
-std::unique_ptr<WatchedProcess> Win32ProcessLauncher::OpenProcess(uint32_t process_id) {
-  // SYNCHRONIZE as well: only the process object tells a real exit code of 259 from a run.
-  KernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, TRUE, process_id));
-  if (process_id == last_started_id_) {
-    last_started_.reset();
-    last_started_id_ = 0;
-  }
-  if (!process) return nullptr;
-  return std::make_unique<Win32WatchedProcess>(std::move(process));
+  return std::make_unique<Win32WatchedProcess>(KernelHandle(started.hProcess));
 }
 
 void Win32ProcessLauncher::Sleep(int milliseconds) {
@@ -61,8 +71,8 @@ void Win32ProcessLauncher::Sleep(int milliseconds) {
 void Win32ProcessLauncher::ShellOpen(uintptr_t owner_window, const std::string& file,
                                      const std::string& parameters, const std::string& directory,
                                      int show_command) {
-  ShellExecuteA(reinterpret_cast<HWND>(owner_window), "open", Utf8ToAnsi(file).c_str(),
-                Utf8ToAnsi(parameters).c_str(), Utf8ToAnsi(directory).c_str(), show_command);
+  ShellExecuteW(reinterpret_cast<HWND>(owner_window), L"open", ShellPath(file).c_str(),
+                Widen(parameters).c_str(), ShellPath(directory).c_str(), show_command);
 }
 
 }  // namespace hanamizu::win32

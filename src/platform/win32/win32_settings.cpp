@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include "platform/win32/win32_ansi_codec.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
@@ -68,7 +69,7 @@ std::optional<std::string> Win32SettingsStore::QueryRegistryText(RegistryRoot ro
     return std::nullopt;
   }
   // A value that fills the buffer without a terminator is taken whole.
-  return AnsiToUtf8(std::string(buffer, strnlen(buffer, sizeof buffer)));
+  return Win32AnsiCodec().ToUtf8(std::string_view(buffer, strnlen(buffer, sizeof buffer)));
 }
 
 }  // namespace hanamizu::win32

@@ -29,14 +29,17 @@ std::string FromWide(UINT code_page, std::wstring_view wide) {
 std::wstring Widen(std::string_view utf8) {
   return ToWide(CP_UTF8, utf8);
 }
+std::wstring FilePath(std::string_view utf8) {
+  std::wstring path = Widen(utf8);
+  if (path.size() < MAX_PATH - 12 || path.starts_with(L"\\\\?\\")) return path;
+  if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC" + path.substr(1);
+  return L"\\\\?\\" + path;
+}
 std::string Narrow(std::wstring_view wide) {
   return FromWide(CP_UTF8, wide);
 }
 std::string Utf8ToAnsi(std::string_view utf8) {
   return FromWide(CP_ACP, Widen(utf8));
-}
-std::string AnsiToUtf8(std::string_view ansi) {
-  return Narrow(ToWide(CP_ACP, ansi));
 }
 
 }  // namespace hanamizu::win32

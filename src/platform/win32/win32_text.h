@@ -9,8 +9,10 @@
 namespace hanamizu::win32 {
 
 std::wstring Widen(std::string_view utf8);
+// A path for the W file functions: one too long for MAX_PATH gets the "\\?\" prefix, which lifts
+// the limit.
+std::wstring FilePath(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
 std::string Utf8ToAnsi(std::string_view utf8);
-std::string AnsiToUtf8(std::string_view ansi);
 
 }  // namespace hanamizu::win32
