@@ -87,7 +87,7 @@ double CpuMs(unsigned pid) {  // 0 once the process has gone
 
 // The splash window, or (splash false) another window of the launcher: a message box.
 HWND Shown(const Process& launcher, bool splash) {
-  for (HWND window : Windows(launcher.id()))
+  for (HWND window : Windows(launcher.id))
     if ((Text(window) == kSplash) == splash) return window;
   return nullptr;
 }
@@ -107,7 +107,7 @@ struct Watch {
       if (done(now)) return now;
       if (launcher.Ended() || now > end) {
         std::string shown;
-        for (HWND window : Windows(launcher.id())) shown += " [" + Describe(window) + "]";
+        for (HWND window : Windows(launcher.id)) shown += " [" + Describe(window) + "]";
         throw std::runtime_error(what + shown);
       }
     }
@@ -186,7 +186,7 @@ void Launch(const std::string& dir, int run, DWORD main_ms) {
     throw std::runtime_error("the launcher did not end after the main program");
   Print("launch", "run", run, "main_ms", main_ms, "overhead_ms",
         static_cast<double>(std::stoull(record.at("start_tick_ms")) - start_tick) - kMinimumMs,
-        "created_gap_ms", CreatedMs(main.get()) - CreatedMs(launcher.handle()) - kMinimumMs,
+        "created_gap_ms", CreatedMs(main.get()) - CreatedMs(launcher.handle) - kMinimumMs,
         "to_splash_ms", seen - start, "splash_ms", gone - seen, "cpu_startup_ms", cpu_seen,
         "cpu_splash_ms", cpu_gone - cpu_seen, "splash_tail_ms", gone - tail, "cpu_splash_tail_ms",
         cpu_gone - cpu_tail, "cpu_main_ms", cpu_last - cpu_gone, "exit_gap_ms", NowMs() - main_end,
@@ -205,7 +205,7 @@ void Update(const std::string& dir, const std::string& url, const std::string& t
   WaitUntil([&] { return offer = Shown(launcher, false); }, std::chrono::seconds(60));
   if (!offer || !Describe(offer).starts_with("最新版への更新|"))
     throw std::runtime_error("no update offer came");
-  const double offer_peak = Memory(launcher.handle()).PeakWorkingSetSize / 1024.0;
+  const double offer_peak = Memory(launcher.handle).PeakWorkingSetSize / 1024.0;
   const unsigned pid = UnixPid("launcher.exe"), server = UnixPid("wineserver64");
   const double cpu = CpuMs(pid), server_cpu = CpuMs(server), pressed = NowMs();
   if (!Press(offer, "OK")) throw std::runtime_error("cannot accept the offer");
@@ -213,7 +213,7 @@ void Update(const std::string& dir, const std::string& url, const std::string& t
   const auto box = [&](double) { return ready = Shown(launcher, false); };
   const double ms = watch.Until(launcher, box, 600000, "no package-ready box") - pressed;
   const double cpu_ms = CpuMs(pid) - cpu, server_ms = CpuMs(server) - server_cpu;
-  const auto memory = Memory(launcher.handle());
+  const auto memory = Memory(launcher.handle);
   const std::string status = Proc(pid, "status");
   std::error_code error;
   const double bytes = static_cast<double>(std::filesystem::file_size(Wide(package), error));

@@ -1,12 +1,10 @@
-// The real launcher.exe under Wine, each outcome once: started as the host suite starts it, in an
-// installation of its own with real settings, oem.ini and update server, and watched until it
-// ends. Each scenario is the transcript of what the user saw and what ran ("@" for the
-// installation folder), with the settings and the exit code at the end.
+// The real launcher.exe under Wine, each outcome once, started as the host suite starts it in an
+// installation of its own: each scenario is the transcript of what the user saw and what ran ("@"
+// for the installation folder), then the settings and the exit code.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "probe.h"
 
@@ -26,12 +24,13 @@ const std::string kOffer = "最新版への更新|現在使用中のプログラ
 const std::string kUnexpected = "確認|予期しないエラーが発生しました。\r\r", kStatus = " [起動中]";
 const std::string kLong = "update\\" + Repeat("長い一時フォルダー", 8) + "\\" + Repeat("長い一時フォルダー", 8) + "\\" + Repeat("長い一時フォルダー", 8) + "\\" + Repeat("長い一時フォルダー", 8);
 const std::string kDownloading = " [" + kPackage + " ファイルをダウンロード中]";
+const std::string kReady = "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading;
 // clang-format on
 
 struct Scenario {
   const char* name;
-  // The update list: none (auto-update off), an address, a body, or what the publisher's tool
-  // writes ({nginx} and {faults} stand for the servers).
+  // None (auto-update off), an address, a body, or the publisher tool's options ({nginx},
+  // {faults}).
   std::string list;
   Lines transcript;  // boxes as caption|text|buttons [the splash's status label]
   std::string command = "launcher.exe boot";  // "@" for the installation folder
@@ -52,12 +51,8 @@ const Scenario kScenarios[] = {
     {"NormalRun", "", {kSplash, kMain, kLaunched}, "\"@\\launcher.exe\" boot"},
     {"PathWithBlanks", "", {"splash 起動中・・・|" + Repeat("台帳", 127) + " V4|起動中|", kMain, "ﾌﾟﾛｸﾞﾗﾑNo=" + Repeat("水", 127) + "a ﾗﾝﾁｬｰ=2 exit 0"}, "launcher.exe boot",
      {{0, "prt1.exe"}, {0, "Hanamizu.exe"}}, "[OEM]\r\nTITLE=" + Repeat("台帳", 150) + "\r\n[SETTING]\r\nREGISTRY=A1\r\n", "path with blanks", "di04A1", Repeat("水", 127) + "a"},
-    {"UpdateAccepted", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus,
-     "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading, "package \"@\\update\\" + kPackage + "\" 1 in @\\update", kLaunched},
-     "launcher.exe boot", {{0, "PRT1.EXE"}, {0, "Hanamizu.exe"}}, "[SETTING]\r\nREGISTRY=A1\r\n", "𠮷田 Zoë", "di04A1"},
-    {"LongTemp", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus,
-     "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading, "package \"@\\" + kLong + "\\" + kPackage + "\" 1 in @\\" + kLong, kLaunched},
-     "launcher.exe boot", {{0, "PRT1.EXE"}, {0, "Hanamizu.exe"}}, "", "", "di04", "3", kLong},
+    {"UpdateAccepted", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus, kReady, "package \"@\\update\\" + kPackage + "\" 1 in @\\update", kLaunched}, "launcher.exe boot", {{0, "PRT1.EXE"}, {0, "Hanamizu.exe"}}, "[SETTING]\r\nREGISTRY=A1\r\n", "𠮷田 Zoë", "di04A1"},
+    {"LongTemp", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus, kReady, "package \"@\\" + kLong + "\\" + kPackage + "\" 1 in @\\" + kLong, kLaunched}, "launcher.exe boot", {{0, "PRT1.EXE"}, {0, "Hanamizu.exe"}}, "", "", "di04", "3", kLong},
     {"UpdateDeclined", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus, kMain, kLaunched}},
     {"SameVersion", "--version 8.1.25 --location {nginx}pkg/", {kSplash, kMain, kLaunched}},
     {"OtherMajorVersion", "--version 9.0.0 --location {nginx}pkg/", {kSplash, "確認|バージョン情報が正しくありません。　9|OK" + kStatus, kMain, kLaunched}},
@@ -69,25 +64,20 @@ const Scenario kScenarios[] = {
     // clang-format on
 };
 
-void Replace(Lines& lines, const std::string& from, const std::string& to) {
-  for (auto& line : lines) {
-    for (size_t at = 0; (at = line.find(from, at)) != std::string::npos; at += to.size())
-      line.replace(at, from.size(), to);
-  }
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
 }
 
-class EndToEnd : public ::testing::TestWithParam<Scenario> {
- protected:
-  static void SetUpTestSuite() {
-    ASSERT_EQ(GetACP(), 932u) << "the launcher's users have the Japanese code page";
-    std::filesystem::create_directories(Wide(Server("www") + "pkg"));
-    CopyFileW(Wide(Beside("HanamizuSetup.exe")).c_str(),
-              Wide(Server("www") + "pkg\\" + kPackage).c_str(), 0);
-  }
-};
+class EndToEnd : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(EndToEnd, Scenario) {
   const Scenario& s = GetParam();
+  ASSERT_EQ(GetACP(), 932u) << "the launcher's users have the Japanese code page";
+  std::filesystem::create_directories(Wide(Server("www") + "pkg"));
+  CopyFileW(Wide(Beside("HanamizuSetup.exe")).c_str(),
+            Wide(Server("www") + "pkg\\" + kPackage).c_str(), 0);
   // The installation, on another drive than the one current for the host suite.
   const std::string dir = "D:\\e2e\\" + (s.folder.empty() ? s.name : s.folder);
   const std::string update = dir + "\\" + s.temp, package = update + "\\" + kPackage;
@@ -95,13 +85,12 @@ TEST_P(EndToEnd, Scenario) {
   std::filesystem::create_directories(L"\\\\?\\" + Wide(update));
   for (auto [attributes, name] : s.files) {
     const std::wstring path = Wide(dir + "\\" + name);
+    const std::wstring from = Wide(Beside(name.starts_with("Hanamizu") ? name : "PRT1.EXE"));
     if (attributes == kFolder)
       CreateDirectoryW(path.c_str(), nullptr);
     else
-      CopyFileW(Wide(Beside(name.starts_with("Hanamizu") ? name : "PRT1.EXE")).c_str(),
-                path.c_str(), 0);
-    if (attributes & (kHidden | FILE_ATTRIBUTE_SYSTEM))
-      SetFileAttributesW(path.c_str(), attributes);
+      CopyFileW(from.c_str(), path.c_str(), 0);
+    SetFileAttributesW(path.c_str(), attributes);
   }
   CopyFileW(Wide(Beside("launcher.exe")).c_str(), Wide(dir + "\\launcher.exe").c_str(), 0);
   WriteBytes(dir + "\\Hanamizu.control.txt", "exit_code=259\ndelay_ms=1500\n");  // a real 259
@@ -115,8 +104,8 @@ TEST_P(EndToEnd, Scenario) {
   if (!s.list.empty()) {  // served as the vendor's publisher writes it
     const std::string www = Server("www") + s.name, url = Server("nginx") + s.name + "/";
     std::filesystem::create_directories(Wide(www));
-    std::string options = std::regex_replace(s.list, std::regex("\\{nginx\\}"), Server("nginx"));
-    options = std::regex_replace(options, std::regex("\\{faults\\}"), Server("faults"));
+    const std::string options =
+        Replace(Replace(s.list, "{nginx}", Server("nginx")), "{faults}", Server("faults"));
     Process tool("\"" + Beside("updatelist.exe") + "\" write \"" + www + "\\di04.dat\" --package " +
                      kPackage + " " + options,
                  www);
@@ -128,20 +117,16 @@ TEST_P(EndToEnd, Scenario) {
   }
   SetEnvironmentVariableW(L"TEMP", Wide(update).c_str());
 
-  std::string command = s.command;
-  if (command.find('@') != std::string::npos) command.replace(command.find('@'), 1, dir);
-  Process launcher(command, "C:\\windows", dir + "\\launcher.exe");
+  Process launcher(Replace(s.command, "@", dir), "C:\\windows", dir + "\\launcher.exe");
   Lines seen;
   HWND splash = nullptr;
   ULONGLONG splash_after = GetTickCount64(), main_seen = 0;
   bool splash_gone_at_main = false, running_at_main = false;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        const ULONGLONG now = GetTickCount64();
-        for (HWND window : Windows(launcher.id())) {
+        for (HWND window : Windows(launcher.id)) {
           if (Text(window) == kSplashCaption && !splash) {
-            splash = window;
-            seen.push_back("splash " + Describe(splash));
+            seen.push_back("splash " + Describe(splash = window));
           } else if (Text(window) != kSplashCaption && !Describe(window).empty() &&
                      seen.size() < 9) {  // a box, not the shell's blank helper
             const auto labels = Controls(splash, L"Static");
@@ -151,9 +136,9 @@ TEST_P(EndToEnd, Scenario) {
               Press(window, "OK");
           }
         }
-        if (!splash) splash_after = now;
+        if (!splash) splash_after = GetTickCount64();
         if (!main_seen && !Record(dir + "\\Hanamizu.exe").empty()) {
-          main_seen = now, splash_gone_at_main = !IsWindow(splash),
+          main_seen = GetTickCount64(), splash_gone_at_main = !IsWindow(splash),
           running_at_main = !launcher.Ended();
         }
         return launcher.Ended();
@@ -161,8 +146,7 @@ TEST_P(EndToEnd, Scenario) {
       std::chrono::seconds(60)));
   const ULONGLONG ended = GetTickCount64();
   // The package starts as the launcher ends.
-  const bool started = std::any_of(s.transcript.begin(), s.transcript.end(),
-                                   [](const auto& line) { return line.starts_with("package "); });
+  const bool started = s.transcript.size() > 3 && s.transcript[3].starts_with("package ");
   WaitUntil([&] { return !Record(package).empty(); }, std::chrono::milliseconds(started * 5000));
   for (const auto& [what, program] :
        {std::pair{"main ", dir + "\\Hanamizu.exe"}, {"package ", package}}) {
@@ -179,9 +163,11 @@ TEST_P(EndToEnd, Scenario) {
   for (const std::string& path : {package, update}) {
     std::wstring brief(32768, L'\0');
     brief.resize(GetShortPathNameW(Wide("\\\\?\\" + path).c_str(), brief.data(), 32768));
-    if (brief.size() > 4) Replace(seen, Utf8(brief.substr(4)), path);
+    if (brief.size() > 4) {
+      for (auto& line : seen) line = Replace(line, Utf8(brief.substr(4)), path);
+    }
   }
-  Replace(seen, dir, "@");
+  for (auto& line : seen) line = Replace(line, dir, "@");
   EXPECT_EQ(seen, s.transcript);
   // Only a downloaded package replaces the earlier one; a failed download leaves no file behind.
   EXPECT_EQ(ReadBytes(package), Record(package).empty()

@@ -3,13 +3,13 @@
 // One in-memory platform for the core's tests. Whatever the core does that a user or the system
 // would notice goes, in order, into `journal`; the clock moves by what the code sleeps.
 
-#include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
 #include <optional>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,19 +28,10 @@ inline std::string Box(const std::string& caption, const char* icon, const char*
   return "box " + caption + " " + icon + " " + buttons + ": " + text;
 }
 
-class FakePlatform : public FileSystem,
-                     public SettingsStore,
-                     public IniReader,
-                     public UserInterface,
-                     public SystemServices,
-                     public HttpClient,
-                     public ProcessLauncher {
- public:
-  Platform platform{*this, *this, *this, *this, *this, *this, *this};
-  operator Platform&() { return platform; }
+// The scene and the journal; the platform's parts below share them.
+struct FakeState {
   std::vector<std::string> journal;
-
-  // The scene. Files are keyed by full path; `hidden` ones are no normal files.
+  // Files are keyed by full path; `hidden` ones are no normal files.
   std::string launcher_dir = "C:\\Tools\\Ledger", arguments = "boot";
   std::map<std::string, std::string> files, versions, env, web;  // web: address -> body
   std::map<std::string, std::string> settings;                   // "app\section\key"
@@ -67,19 +58,83 @@ class FakePlatform : public FileSystem,
       throw error;
     }
   }
+};
 
-  // One behaviour a line, as the platform's interfaces list them.
-  // clang-format off
+// clang-format off
+class FakeSplash : public SplashWindow {
+ public:
+  explicit FakeSplash(FakeState& fake) : fake_(fake) {}
+  TwipsSize OuterSize() override { return fake_.splash_size; }
+  void MoveLeft(float left) override { fake_.Note("splash left=" + (std::ostringstream() << left).str()); }
+  void MoveTop(float top) override { fake_.Note("splash top=" + (std::ostringstream() << top).str()); }
+  std::string TitleLabelText() override { return title_; }
+  void SetTitleLabelText(const std::string& text) override { fake_.Note("splash title=" + (title_ = text)); }
+  void SetStatusText(const std::string& text) override { fake_.Note("splash status=" + text); }
+  void ShowModeless() override { fake_.Note("splash show"); }
+  void Repaint() override { fake_.Note("splash repaint"); }
+  uintptr_t Handle() override { return 0x51; }
+  void Unload() override { fake_.Note("splash unload"); }
+
+ private:
+  FakeState& fake_;
+  std::string title_ = " V4";
+};
+
+// Takes its target's name when committed.
+class FakePendingFile : public PendingFile {
+ public:
+  FakePendingFile(FakeState& fake, std::string path) : fake_(fake), path_(std::move(path)) {}
+  void Write(std::string_view bytes) override { bytes_ += bytes; }
+  void Commit() override { fake_.Note("save " + path_), fake_.files[path_] = bytes_; }
+
+ private:
+  FakeState& fake_;
+  std::string path_, bytes_;
+};
+
+class FakeProcess : public WatchedProcess {
+ public:
+  explicit FakeProcess(FakeState& fake) : fake_(fake) {}
+  ~FakeProcess() override { fake_.Note("close"); }
+  std::optional<uint32_t> ExitCode() override {
+    poll_ = fake_.polls.empty() ? std::pair{std::optional<uint32_t>(0), true} : fake_.polls.front();
+    if (!fake_.polls.empty()) fake_.polls.pop_front();
+    return poll_.first;
+  }
+  bool HasEnded() override { return poll_.second; }
+
+ private:
+  FakeState& fake_;
+  std::pair<std::optional<uint32_t>, bool> poll_;
+};
+
+// One behaviour a line, as the platform's interfaces list them.
+class FakePlatform : public FakeState, public FileSystem, public SettingsStore, public IniReader, public UserInterface,
+                     public SystemServices, public HttpClient, public ProcessLauncher {
+ public:
+  Platform platform{*this, *this, *this, *this, *this, *this, *this};
+  operator Platform&() { return platform; }
+
   std::string LauncherDirectory() override { return launcher_dir; }
   void ChangeDrive(char letter) override { Note(std::string("drive ") + letter); }
   void ChangeDirectory(const std::string& path) override { Note("cd " + path); }
-  std::vector<std::string> ListFiles(const std::string& pattern) override;
+  std::vector<std::string> ListFiles(const std::string& pattern) override {  // the system's wildcards, in one folder
+    Note("", "list");
+    const size_t cut = pattern.rfind('\\') + 1;
+    const std::regex mask(std::regex_replace(std::regex_replace(pattern.substr(cut), std::regex("\\."), "\\."), std::regex("\\*"), ".*"), std::regex::icase);
+    std::vector<std::string> names;
+    for (const auto& [path, contents] : files) {
+      const std::string name = path.substr(std::min(cut, path.size()));
+      if (path.starts_with(pattern.substr(0, cut)) && !hidden.count(path) && std::regex_match(name, mask)) names.push_back(name);
+    }
+    return names;
+  }
   void AppendAnsiLine(const std::string& path, const std::string& line) override { Note("", path), Note("append " + path + ": " + line); }
   bool NormalFileExists(const std::string& path) override { return files.count(path) && !hidden.count(path); }
   std::string FileVersion(const std::string& path) override { return versions[path]; }
   const AnsiCodec& Ansi() override { return *ansi_; }
   void CheckReplaceable(const std::string& path) override { Note("", path); }
-  std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
+  std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override { return Note("", path), std::make_unique<FakePendingFile>(*this, path); }
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override { return files.at(path).substr(0, max_bytes); }
   std::string ReadSetting(const std::string& app, const std::string& section, const std::string& key) override {
     return settings[app + "\\" + section + "\\" + key];
@@ -95,10 +150,17 @@ class FakePlatform : public FileSystem,
   std::string ReadProfileString(const std::string& section, const std::string& key, const std::string& default_value, const std::string& path) override {
     return ini.count(path + "|" + section + "|" + key) ? ini[path + "|" + section + "|" + key] : default_value;
   }
-  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons, MessageIcon icon) override;
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons, MessageIcon icon) override {
+    const char* icons[] = {"-", "i", "!"};
+    clock += seconds_per_box;
+    Note(Box(caption, icons[static_cast<int>(icon)], buttons == MessageButtons::kOk ? "OK" : "OK/Cancel", text), "box");
+    const MessageAnswer answer = answers.empty() ? MessageAnswer::kOk : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return answer;
+  }
   void DefaultBeep() override { Note("beep"); }
   void DoEvents() override { Note("events", "events"); }
-  std::unique_ptr<SplashWindow> CreateSplashWindow() override;
+  std::unique_ptr<SplashWindow> CreateSplashWindow() override { return std::make_unique<FakeSplash>(*this); }
   TwipsSize ScreenSize() override { return screen; }
   std::string CommandLineArguments() override { return arguments; }
   LocalTime LocalNow() override { return {2024, 3, 5, 4, 7, 9}; }
@@ -110,109 +172,17 @@ class FakePlatform : public FileSystem,
     Note("get " + url, url);
     if (!web.count(url)) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
   }
-  std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override;
+  std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override {
+    return Note("start " + line + " show=" + std::to_string(show), "start"), std::make_unique<FakeProcess>(*this);
+  }
   void Sleep(int milliseconds) override { clock += milliseconds / 1000.0, Note("sleep " + std::to_string(milliseconds)); }
   void ShellOpen(uintptr_t owner, const std::string& file, const std::string& parameters, const std::string& directory, int show) override {
     Note("shell " + file + " [" + parameters + "] in " + directory + " show=" + std::to_string(show) + " owner=" + std::to_string(owner));
   }
-  // clang-format on
 
  private:
   std::unique_ptr<AnsiCodec> ansi_ = MakeShiftJisCodec();
 };
-
-// clang-format off
-class FakeSplash : public SplashWindow {
- public:
-  explicit FakeSplash(FakePlatform& fake) : fake_(fake) {}
-  TwipsSize OuterSize() override { return fake_.splash_size; }
-  void MoveLeft(float left) override { Note("left=", left); }
-  void MoveTop(float top) override { Note("top=", top); }
-  std::string TitleLabelText() override { return title_; }
-  void SetTitleLabelText(const std::string& text) override { fake_.Note("splash title=" + (title_ = text)); }
-  void SetStatusText(const std::string& text) override { fake_.Note("splash status=" + text); }
-  void ShowModeless() override { fake_.Note("splash show"); }
-  void Repaint() override { fake_.Note("splash repaint"); }
-  uintptr_t Handle() override { return 0x51; }
-  void Unload() override { fake_.Note("splash unload"); }
-
- private:
-  void Note(const char* what, float twips) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", twips);
-    fake_.Note(std::string("splash ") + what + text);
-  }
-  FakePlatform& fake_;
-  std::string title_ = " V4";
-};
-
-// Takes its target's name when committed.
-class FakePendingFile : public PendingFile {
- public:
-  FakePendingFile(FakePlatform& fake, std::string path) : fake_(fake), path_(std::move(path)) {}
-  void Write(std::string_view bytes) override { bytes_ += bytes; }
-  void Commit() override { fake_.Note("save " + path_), fake_.files[path_] = bytes_; }
-
- private:
-  FakePlatform& fake_;
-  std::string path_, bytes_;
-};
-
-class FakeProcess : public WatchedProcess {
- public:
-  explicit FakeProcess(FakePlatform& fake) : fake_(fake) {}
-  ~FakeProcess() override { fake_.Note("close"); }
-  std::optional<uint32_t> ExitCode() override {
-    poll_ = fake_.polls.empty() ? std::pair{std::optional<uint32_t>(0), true} : fake_.polls.front();
-    if (!fake_.polls.empty()) fake_.polls.pop_front();
-    return poll_.first;
-  }
-  bool HasEnded() override { return poll_.second; }
-
- private:
-  FakePlatform& fake_;
-  std::pair<std::optional<uint32_t>, bool> poll_;
-};
 // clang-format on
-
-inline std::vector<std::string> FakePlatform::ListFiles(const std::string& pattern) {
-  Note("", "list");
-  // The system's wildcards, without regard to case, in one directory.
-  const size_t cut = pattern.rfind('\\') + 1;
-  const std::string dots = std::regex_replace(pattern.substr(cut), std::regex("\\."), "\\.");
-  const std::regex mask(std::regex_replace(dots, std::regex("\\*"), ".*"), std::regex::icase);
-  std::vector<std::string> names;
-  for (const auto& [path, contents] : files) {
-    const std::string name = path.substr(std::min(cut, path.size()));
-    if (path.starts_with(pattern.substr(0, cut)) && !hidden.count(path) &&
-        std::regex_match(name, mask)) {
-      names.push_back(name);
-    }
-  }
-  return names;
-}
-inline MessageAnswer FakePlatform::ShowMessage(const std::string& text, const std::string& caption,
-                                               MessageButtons buttons, MessageIcon icon) {
-  const char* icons[] = {"-", "i", "!"};
-  clock += seconds_per_box;
-  Note(Box(caption, icons[static_cast<int>(icon)],
-           buttons == MessageButtons::kOk ? "OK" : "OK/Cancel", text),
-       "box");
-  const MessageAnswer answer = answers.empty() ? MessageAnswer::kOk : answers.front();
-  if (!answers.empty()) answers.pop_front();
-  return answer;
-}
-inline std::unique_ptr<PendingFile> FakePlatform::CreatePendingFile(const std::string& path) {
-  Note("", path);
-  return std::make_unique<FakePendingFile>(*this, path);
-}
-inline std::unique_ptr<SplashWindow> FakePlatform::CreateSplashWindow() {
-  return std::make_unique<FakeSplash>(*this);
-}
-inline std::unique_ptr<WatchedProcess> FakePlatform::StartProcess(const std::string& line,
-                                                                  int show) {
-  Note("start " + line + " show=" + std::to_string(show), "start");
-  return std::make_unique<FakeProcess>(*this);
-}
 
 }  // namespace hanamizu::fakes

@@ -18,9 +18,7 @@ class ByteCodec : public hanamizu::AnsiCodec {
   std::string FromUtf8(std::string_view utf8) const override { return std::string(utf8); }
 
  protected:
-  std::optional<std::string> Character(std::string_view bytes) const override {
-    return std::string(bytes);
-  }
+  std::optional<std::string> Character(std::string_view) const override { return {}; }
 };
 
 void Require(bool condition) {

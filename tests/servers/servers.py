@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """servers.py start|stop DIR: the tests' servers on 127.0.0.1. nginx serves DIR/www, answers
-/redirect/PATH with a 302 to /PATH and /loop with a 302 to itself; the fault server answers /cut/N/M/... with N bytes announced
-and M sent before it closes, /hang/N/M/... the same but then stays silent, /stall/... never.
-Their ports land in DIR/nginx.port and DIR/faults.port."""
+/redirect/PATH with a 302 to /PATH and /loop with a 302 to itself; the fault server answers
+/cut/N/M/... with N bytes announced and M sent before it closes, /hang/N/M/... the same but then
+stays silent, /stall/... never. Their ports land in DIR/nginx.port and DIR/faults.port."""
 import http.server, os, signal, socket, subprocess, sys, time
 
 
@@ -40,8 +40,7 @@ def start(state):
             os.dup2(os.open(os.devnull, os.O_RDWR), fd)
         faults.serve_forever()
     for name, value in (("nginx.port", port), ("faults.port", faults.server_address[1]), ("faults.pid", child)):
-        with open(f"{state}/{name}", "w") as f:
-            f.write(f"{value}\n")
+        open(f"{state}/{name}", "w").write(f"{value}\n")
     for _ in range(100):
         with socket.socket() as s:
             if s.connect_ex(("127.0.0.1", port)) == 0:

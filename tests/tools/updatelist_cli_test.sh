@@ -5,10 +5,7 @@
 set -euo pipefail
 tool=$1
 rm -rf "$2" && mkdir -p "$2" && cd "$2"
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2 && exit 1; }
 
 "$tool" write リスト.dat --mode -2 --version 8.1.26 --location http://127.0.0.1/更新/ \
   --package 更新.exe >/dev/null
@@ -30,11 +27,8 @@ done <<ARGS
 2 write out.dat --version 8.1.x --location http://h/ --package a.exe
 2 write out.dat --version 8.1.2 --location http://h --package a.exe
 2 write out.dat --version 8.1.2 --location ftp://h/ --package a.exe
-2 write out.dat --version 8.1.2 --location http://h/ --package a.msi
-2 write out.dat --version 8.1.2 --location http://h/ --package ../a.exe
 2 write out.dat --version 8.1.2 --location http://h/ --package $long
 2 write out.dat --version 8.1.2 --location http://h/ --package CON.exe
-2 write out.dat --version 8.1.2 --location http://h/ --package a|b.exe
 2 write out.dat --mode 32768 --version 8.1.2 --location http://h/ --package a.exe
 2 write out.dat --version 8.1.2 --location http://h/
 1 write no/such/dir.dat --version 8.1.2 --location http://h/ --package a.exe

@@ -1,5 +1,5 @@
-// What only the real backend shows: time-outs and caching of downloads, the error log's bytes, the
-// message boxes' icons and the splash window as laid out in its own process.
+// What only the real backend shows: time-outs and caching of downloads, files, processes and
+// errors at their edges, the message boxes' icons and the splash window in its own process.
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,7 @@
 #include <functional>
 #include <sstream>
 
-#include "common/error_log.h"
-#include "fakes/fake_platform.h"
+#include "common/app_error.h"
 #include "launcher/splash.h"
 #include "platform/win32/win32_platform.h"
 #include "probe.h"
@@ -20,25 +19,27 @@ using namespace probe;
 
 TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
   struct : ByteSink {
-    void Write(std::string_view bytes) override { text += bytes; }
+    void Write(std::string_view bytes) override {
+      if (full)
+        throw AppError(112, "ディスクがいっぱいです。 (D:\\x)");  // the file's, not the server's
+      text += bytes;
+    }
     std::string text;
+    bool full = false;
   } sink;
   const std::string www = Server("www"), nginx = Server("nginx"), faults = Server("faults");
-  std::string bytes;
-  for (int i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7);
-  WriteBytes(www + "更新 データ.bin", bytes);
-  WriteBytes(www + "changes.txt", "before");
-  WriteBytes(www + "empty", "");
+  WriteBytes(www + "changes.txt", "before"), WriteBytes(www + "empty", "");
   // clang-format off
-  const std::pair<std::string, std::string> cases[] = {{nginx + "更新 データ.bin", bytes}, {nginx + "redirect/changes.txt", "before"},
+  const std::pair<std::string, std::string> cases[] = {{nginx + "redirect/changes.txt", "before"}, {"full " + nginx + "changes.txt", "112 ディスクがいっぱいです。 (D:\\x)"},
       {faults + "stall", "12030 サーバーへの接続は終了されました。 (" + faults + "stall)"}, {faults + "hang/1000/10", "10060 Windows error 10060 (" + faults + "hang/1000/10)"},
       {nginx + "empty", ""}, {nginx + "loop", "12156 転送が 10 回を超えました (" + nginx + "loop)"}, {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"}};
   // clang-format on
   Win32HttpClient http({2000, 1000});
   for (const auto& [url, outcome] : cases) {
     const auto start = GetTickCount64();
+    sink.text.clear(), sink.full = url.starts_with("full ");
     try {
-      sink.text.clear(), http.Download(url, sink);
+      http.Download(url.substr(sink.full ? 5 : 0), sink);
     } catch (const AppError& error) {
       sink.text = std::to_string(error.number()) + " " + error.description();
     }
@@ -46,98 +47,57 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
     EXPECT_LT(GetTickCount64() - start, 10000u) << url << " took longer than its time-outs";
   }
   WriteBytes(www + "changes.txt", "after");
-  sink.text.clear(), http.Download(nginx + "changes.txt", sink);
+  sink.text.clear(), sink.full = false, http.Download(nginx + "changes.txt", sink);
   EXPECT_EQ(sink.text, "after");
-  struct : ByteSink {  // a full disk is the file's failure, not the server's
-    void Write(std::string_view) override {
-      throw AppError(112, "ディスクがいっぱいです。 (D:\\x)");
-    }
-  } full;
-  EXPECT_THROW(
-      try { http.Download(nginx + "changes.txt", full); } catch (const AppError& e) {
-        EXPECT_EQ(e.description(), "ディスクがいっぱいです。 (D:\\x)");
-        throw;
-      },
-      AppError);
 }
 
-TEST(Backend, ErrorLogLinesAreAppendedInShiftJis) {
-  const std::string dir = "D:\\backend\\𠮷田 Zoë";
-  std::filesystem::create_directories(Wide(dir));
-  WriteBytes(dir + "\\jiban.err", "earlier\r\n");
-  fakes::FakePlatform fake;
-  Win32FileSystem files(dir);
-  Win32SystemServices system;
-  Platform platform{files, fake, fake, fake, system, fake, fake};
-  for (int i = 0; i < 2; ++i) Write_ErrLog(platform, AppError(-5, "拒否"), "関数", "");
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  // Two lines after the earlier one, each "yyyy/mm/dd hh:mm:ss" and the rest, in Shift-JIS.
-  const std::string log = ReadBytes(dir + "\\jiban.err"),
-                    line = Utf8(Wide(" 拒否[-5] (Func=関数) (Info=)\r\n"), 932);
-  EXPECT_EQ(log.substr(0, 13) + log.substr(28, line.size()) + log.substr(47 + line.size()),
-            "earlier\r\n" + std::to_string(now.wYear) + line + line);
-}
-
-// The edges that the launcher's own runs do not reach.
+// The edges that the launcher's own runs do not reach: what each call gives, or what its failure
+// says (its number, what happened and where).
 TEST(Backend, FilesProcessesAndEnvironmentAtTheirEdges) {
-  const std::string dir = "D:\\backend\\edges", none = "D:\\no such folder\\x";
-  std::filesystem::create_directories(Wide(dir + "\\Hanamizu.exe"));
-  WriteBytes(dir + "\\oem.ini", "[OEM]\r\nTITLE=\r\n");
+  // clang-format off
+  const std::string dir = "D:\\backend\\𠮷田 Zoë", none = "D:\\no such folder\\x", log = dir + "\\jiban.err";
+  RemoveTree(dir), std::filesystem::create_directories(Wide(dir + "\\Hanamizu.exe"));
+  WriteBytes(dir + "\\oem.ini", "[OEM]\r\nTITLE=\r\n"), WriteBytes(log, "earlier\r\n"), WriteBytes(dir + "\\empty.exe", "");
   SetFileAttributesW(Wide(dir + "\\oem.ini").c_str(), FILE_ATTRIBUTE_SYSTEM);
+  CopyFileW(Wide(Beside("Hanamizu.exe")).c_str(), Wide(dir + "\\M.exe").c_str(), 0);
   SetEnvironmentVariableW(L"HANAMIZU_TEST", L"水門");
+  HANDLE in_use = nullptr;
+  SYSTEMTIME today;
+  GetLocalTime(&today);
   Win32FileSystem files(dir);
   Win32SystemServices system;
   Win32ProcessLauncher processes;
-  EXPECT_EQ(files.ReadFileStart(dir + "\\oem.ini", 5) +
-                Win32IniReader().ReadProfileString("OEM", "TITLE", "x", dir + "\\oem.ini"),
-            "[OEM]");
-  EXPECT_EQ(files.FileVersion(Beside("PRT1.EXE")) +
-                system.EnvironmentVariable("HANAMIZU_TEST").value_or("-") +
-                system.EnvironmentVariable("HANAMIZU_NONE").value_or("-") +
-                Utf8(ArgumentsOf(L"\"C:\\a b\\l.exe\"\tboot ")),
-            "水門-boot ");
-  EXPECT_FALSE(files.NormalFileExists(dir + "\\Hanamizu.exe") ||
-               files.NormalFileExists(dir + "\\oem.ini"));
-  EXPECT_TRUE(files.ListFiles(dir + "\\PRT*.EXE").empty() &&
-              files.ListFiles(none + "\\PRT*.EXE").empty());
-  // What a failure says: its number, what happened and where.
-  const HANDLE in_use = CreateFileW(Wide(dir + "\\oem.ini").c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-  WriteBytes(dir + "\\empty.exe", "");
-  const std::pair<std::function<void()>, std::string> failures[] = {
-      // clang-format off
-      {[&] { files.AppendAnsiLine(none, "x"); }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
-      {[&] { files.CreatePendingFile(none); }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
-      {[&] { files.ChangeDirectory(none); }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
-      {[&] { processes.StartProcess("\"" + none + ".exe\" x", 1); }, "2 ファイルが見つかりません。 (D:\\no such folder\\x.exe)"},
-      {[&] { processes.StartProcess("\"" + dir + "\\empty.exe\" x", 1); }, "193 D:\\backend\\edges\\empty.exe の EXE フォーマットが不正です。"},
-      {[&] { files.CheckReplaceable(dir + "\\oem.ini"); }, "32 共有違反です。 (D:\\backend\\edges\\oem.ini)"},
-      {[&] { files.CheckReplaceable(none); }, ""}, {[&] { files.CheckReplaceable(dir + "\\M.exe"); }, ""}};
+  const auto env = [&](const char* name) { return system.EnvironmentVariable(name).value_or("-"); };
+  const std::pair<std::function<std::string()>, std::string> cases[] = {
+      {[&] { return files.ReadFileStart(dir + "\\oem.ini", 5) + Win32IniReader().ReadProfileString("OEM", "TITLE", "x", dir + "\\oem.ini"); }, "[OEM]"},
+      {[&] { return files.FileVersion(Beside("PRT1.EXE")) + env("HANAMIZU_TEST") + env("HANAMIZU_NONE") + Utf8(ArgumentsOf(L"\"C:\\a b\\l.exe\"\tboot ")); }, "水門-boot "},
+      {[&] { return std::to_string(files.NormalFileExists(dir + "\\Hanamizu.exe") + files.NormalFileExists(dir + "\\oem.ini") +
+                                   files.ListFiles(dir + "\\PRT*.EXE").size() + files.ListFiles(none + "\\PRT*.EXE").size()); }, "0"},
+      // The error log's lines in the ANSI code page, each ended by CR LF, on today's date.
+      {[&] { return files.AppendAnsiLine(log, "拒否 1"), files.AppendAnsiLine(log, "拒否 2"), ReadBytes(log); }, "earlier\r\n" + Utf8(L"拒否 1\r\n拒否 2\r\n", 932)},
+      {[&] { const LocalTime t = system.LocalNow(); return std::to_string(t.year * 10000 + t.month * 100 + t.day); }, std::to_string(today.wYear * 10000 + today.wMonth * 100 + today.wDay)},
+      // A host name in its IDN form; only path and query are percent-encoded.
+      {[&] { return EncodeAddress("http://ハナミズ.例:8080/パス 1?q=水"); }, "http://xn--0ck5ao9d.xn--fsq:8080/%E3%83%91%E3%82%B9%201?q=%E6%B0%B4"},
+      {[&] { return files.AppendAnsiLine(none, "x"), ""; }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
+      {[&] { return files.CreatePendingFile(none), ""; }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
+      {[&] { return files.ChangeDirectory(none), ""; }, "3 パスが見つかりません。 (D:\\no such folder\\x)"},
+      {[&] { return processes.StartProcess("\"" + none + ".exe\" x", 1), ""; }, "2 ファイルが見つかりません。 (D:\\no such folder\\x.exe)"},
+      {[&] { return processes.StartProcess("\"" + dir + "\\empty.exe\" x", 1), ""; }, "193 D:\\backend\\𠮷田 Zoë\\empty.exe の EXE フォーマットが不正です。"},
+      {[&] { in_use = CreateFileW(Wide(dir + "\\oem.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             return files.CheckReplaceable(dir + "\\oem.ini"), ""; }, "32 共有違反です。 (D:\\backend\\𠮷田 Zoë\\oem.ini)"},
+      {[&] { return files.CheckReplaceable(none), files.CheckReplaceable(dir + "\\M.exe"), "replaceable"; }, "replaceable"},
+      // The show-window code reaches the program.
+      {[&] { processes.StartProcess(dir + "\\M.exe", SW_SHOWMINNOACTIVE);
+             return WaitUntil([&] { return !Record(dir + "\\M.exe").empty(); }), Record(dir + "\\M.exe")["show_window"]; }, "7"}};
   // clang-format on
-  for (const auto& [operation, result] : failures) {
+  for (const auto& [operation, result] : cases) {
     try {
-      operation();
-      EXPECT_EQ("", result);
+      EXPECT_EQ(operation(), result);
     } catch (const AppError& error) {
       EXPECT_EQ(std::to_string(error.number()) + " " + error.description(), result);
     }
   }
   CloseHandle(in_use);
-  // A path longer than MAX_PATH, and a host name in its IDN form.
-  const std::string deep =
-      dir + "\\" + std::string(150, 'a') + "\\" + std::string(150, 'b') + "\\p.exe";
-  std::filesystem::create_directories(L"\\\\?\\" + Wide(deep.substr(0, deep.rfind('\\'))));
-  auto pending = files.CreatePendingFile(deep);
-  pending->Write("long"), pending->Commit();
-  EXPECT_EQ(files.ReadFileStart(deep, 10), "long");
-  EXPECT_EQ(EncodeAddress("http://ハナミズ.例:8080/パス 1?q=水"),
-            "http://xn--0ck5ao9d.xn--fsq:8080/%E3%83%91%E3%82%B9%201?q=%E6%B0%B4");
-  // The show-window code reaches the program.
-  CopyFileW(Wide(Beside("Hanamizu.exe")).c_str(), Wide(dir + "\\M.exe").c_str(), 0);
-  processes.StartProcess(dir + "\\M.exe", SW_SHOWMINNOACTIVE);
-  ASSERT_TRUE(WaitUntil([&] { return !Record(dir + "\\M.exe").empty(); }));
-  EXPECT_EQ(Record(dir + "\\M.exe")["show_window"], std::to_string(SW_SHOWMINNOACTIVE));
 }
 
 TEST(Backend, MessageBoxesShowTheSystemsIcons) {
@@ -149,11 +109,9 @@ TEST(Backend, MessageBoxesShowTheSystemsIcons) {
     std::thread box([&] { Win32UserInterface().ShowMessage("本文", "題", buttons, icon); });
     std::vector<HWND> found;
     ASSERT_TRUE(WaitUntil([&] { return !(found = Windows(GetCurrentProcessId())).empty(); }));
-    HICON drawn = nullptr;
-    for (HWND control : Controls(found[0], L"Static")) {
-      if (!drawn) drawn = reinterpret_cast<HICON>(SendMessageW(control, STM_GETICON, 0, 0));
-    }
-    EXPECT_EQ(drawn, system_icon ? LoadIconW(nullptr, system_icon) : nullptr) << shown;
+    const HWND first = Controls(found[0], L"Static").front();  // the icon, if there is one
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(first, STM_GETICON, 0, 0)),
+              system_icon ? LoadIconW(nullptr, system_icon) : nullptr);
     EXPECT_EQ(Describe(found[0]), "題|本文|" + shown);
     Press(found[0], "OK");
     box.join();

@@ -58,7 +58,7 @@ int wmain(int argc, wchar_t** argv) {
   const DWORD pause = argc > 3 ? _wtoi(argv[3]) : 1500;
   if (argc > 4) SetEnvironmentVariableW(L"TEMP", argv[4]);  // where the launcher downloads
   Process launcher("\"" + install + "\\launcher.exe\" boot", install);
-  Say("launcher.exe boot started (process " + std::to_string(launcher.id()) + ")");
+  Say("launcher.exe boot started (process " + std::to_string(launcher.id) + ")");
   std::set<HWND> seen;
   int shot = 0;
   const auto save = [&](HWND window, const char* what) {
@@ -69,7 +69,7 @@ int wmain(int argc, wchar_t** argv) {
   };
   const bool ended = WaitUntil(
       [&] {
-        for (HWND window : Windows(launcher.id())) {
+        for (HWND window : Windows(launcher.id)) {
           if (!seen.insert(window).second) continue;
           if (Text(window) == "起動中・・・") {
             Say("splash window " + Describe(window));
