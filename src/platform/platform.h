@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ansi_codec.h"
+#include "platform/crypto.h"
 #include "platform/http.h"
 #include "platform/processes.h"
 #include "platform/splash.h"
@@ -127,6 +128,9 @@ struct Platform {
   SystemServices& system;
   HttpClient& http;
   ProcessLauncher& processes;
+  Crypto& crypto;
+  // The publisher's public keys (PEM) built in; with any, only signed update lists are used.
+  std::vector<std::string> publisher_keys = {};
 };
 
 }  // namespace hanamizu

@@ -1,6 +1,7 @@
 #include "update/update_check.h"
 
 #include "common/app_error.h"
+#include "update/update_integrity.h"
 #include "update/update_list.h"
 #include "update/update_rules.h"
 #include "update/vendor_update_url.h"
@@ -34,11 +35,19 @@ void Warn(UserInterface& ui, const std::string& text, MessageIcon icon) {
   ui.ShowMessage(text, kCaption, MessageButtons::kOk, icon);
 }
 
-// Streams url into path: the file is replaced only once the whole body has arrived, so a failed
-// download leaves no partial file and any earlier one as it was.
-void DownloadToFile(Platform& platform, const std::string& url, const std::string& path) {
+// Streams url into path: the file is replaced only once the whole body has arrived, and matched
+// the block when there is one, so a failed download leaves no partial file and any earlier one as
+// it was; what was checked is what takes the name.
+void DownloadToFile(Platform& platform, const std::string& url, const std::string& path,
+                    const std::optional<IntegrityBlock>& block = std::nullopt) {
   const std::unique_ptr<PendingFile> file = platform.files.CreatePendingFile(path);
-  platform.http.Download(url, *file);
+  if (block) {
+    CheckedSink checked(*file, *block, platform.crypto, url);
+    platform.http.Download(url, checked);
+    checked.Check();
+  } else {
+    platform.http.Download(url, *file);
+  }
   file->Commit();
 }
 
@@ -59,10 +68,12 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     ui.DoEvents();
     const std::string list_path = UpdateDir + listName;
     DownloadToFile(platform, base + listName, list_path);
-    const UpdateListRecord list = ReadUpdateListRecord(
-        platform.files.ReadFileStart(list_path, kUpdateListMaxBytes), platform.files.Ansi());
+    const std::string bytes =
+        platform.files.ReadFileStart(list_path, kUpdateListMaxBytes + kIntegrityBlockBytes);
+    const UpdateListRecord list = ReadUpdateListRecord(bytes, platform.files.Ansi());
 
-    if (!IsUsablePackageFile(list.PackageFile)) {
+    if (!IsTrustedList(bytes, platform.publisher_keys, platform.crypto) ||
+        !IsUsablePackageFile(list.PackageFile)) {
       Warn(ui, kListUnusable, MessageIcon::kExclamation);
       return -1;
     }
@@ -84,7 +95,8 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     platform.files.CheckReplaceable(UpdateDir + PackageName);
     ui.DoEvents();
     // Fetched under the server's name, stored under the caller's.
-    DownloadToFile(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName);
+    DownloadToFile(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName,
+                   ReadIntegrityBlock(bytes));
     Warn(ui, kPackageReady, MessageIcon::kInformation);
     return 1;
   };

@@ -1,5 +1,6 @@
 // Any bytes at all as an update list: reading never fails or reads past the data (in Shift-JIS or
-// byte for byte), and a whole record written back gives exactly the bytes it was read from.
+// byte for byte), a whole record written back gives exactly the bytes it was read from, and a
+// block after it is read within the data and checked against a key without a failure.
 
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +8,8 @@
 #include <string_view>
 
 #include "platform/shift_jis.h"
+#include "update/publisher_key.h"
+#include "update/update_integrity.h"
 #include "update/update_list.h"
 
 namespace {
@@ -39,6 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(hanamizu::WriteUpdateListRecord(record, raw) == bytes.substr(0, *length));
   } else {
     Require(record.PackageFile.empty());
+  }
+  if (const auto block = hanamizu::ReadIntegrityBlock(bytes)) {
+    static const auto crypto = hanamizu::MakeSystemCrypto();
+    static const std::vector<std::string> keys = {
+        hanamizu::PublicKeyPem(crypto->MakeP256Key().public_key)};
+    Require(length && block->signed_length + 64 == *length + hanamizu::kIntegrityBlockBytes &&
+            *length + hanamizu::kIntegrityBlockBytes <= size);
+    Require(!hanamizu::IsTrustedList(bytes, keys, *crypto));
   }
   return 0;
 }

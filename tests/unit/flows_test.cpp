@@ -11,7 +11,9 @@
 #include "fakes/fake_platform.h"
 #include "launcher/product_launch.h"
 #include "launcher/startup.h"
+#include "update/publisher_key.h"
 #include "update/update_check.h"
+#include "update/update_integrity.h"
 #include "update/update_list.h"
 #include "update/vendor_update_url.h"
 
@@ -60,6 +62,21 @@ const UpdateListRecord kNewer{0, 8, 1, 26, "http://p/", "setup.exe"};
 const Scene kCancel = [](FakePlatform& f) { f.answers = {MessageAnswer::kCancel}; };
 const Scene kUpdateOn = Set(&FakePlatform::settings, kUser + "自動ｱｯﾌﾟﾃﾞｰﾄ", "1") + Set(&FakePlatform::settings, kUser + "自動ｱｯﾌﾟﾃﾞｰﾄURL", "http://u/") +
                         Set(&FakePlatform::env, "TEMP", "C:\\Temp") + Serve(kNewer);
+// The list signed for kPackage (by the test key, or another, or with no key: zeros), then the
+// package that is served instead.
+Scene ServeSigned(UpdateListRecord list, const std::string& served = kPackage, const std::string& key = fakes::kTestPrivateKey) {
+  return Serve(list) + [=](FakePlatform& f) {
+    const auto hash = f.crypto->StartSha256();
+    const auto signer = ReadPrivateKeyPem(key);
+    hash->Add(kPackage);
+    f.web["http://u/di04.dat"] = WriteSignedList(f.web["http://u/di04.dat"], kPackage.size(), hash->Finish(), signer ? &*signer : nullptr, *f.crypto);
+    f.web[list.PackageLocation + list.PackageFile] = served;
+  };
+}
+const Scene kKeyBuiltIn = [](FakePlatform& f) { f.platform.publisher_keys = {fakes::kTestPublicKey}; };
+const std::string kOtherKey = PrivateKeyPem(MakeSystemCrypto()->MakeP256Key());
+const std::string kNotReleased = "ダウンロードしたパッケージが発行元の署名した内容と一致しません (http://p/setup.exe)";
+const J kUnusable = {"beep", Box("確認", "!", "OK", "自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。")};
 J Unexpected(const std::string& description) { return {"beep", Box("確認", "!", "OK", "予期しないエラーが発生しました。\r\r" + description)}; }
 J SplashUp(const std::string& title = kTitle + " V4") { return {"splash left=6742.5", "splash top=6675", "splash title=" + title, "splash show", "splash repaint"}; }
 J Sets(const std::string& app = "di04") { return {"set " + app + "\\system\\ﾗﾝﾁｬｰ=2", "set " + app + "\\system\\自動ｱｯﾌﾟﾃﾞｰﾄURL=", "set " + app + "\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ="}; }
@@ -79,6 +96,12 @@ const UpdateCase kUpdateChecks[] = {
     {"mode 32767", Serve({32767, 8, 1, 26, "h/", "a.exe"}), -1, kFetchList + J{kOffer} + Unexpected("オーバーフローしました。")},
     {"package in use", Serve(kNewer) + Fail(kTemp + "setup.exe", AppError(32, "使用中")), -1, kFetchList + J{kOffer, kDownload[0]} + Unexpected("使用中")},
     {"list unwritable", Fail(kTemp + "di04.dat", AppError(75, "パス名が無効です。")), -1, J{"events"} + Unexpected("パス名が無効です。")},
+    {"signed", ServeSigned(kNewer) + kKeyBuiltIn, 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
+    {"unsigned, a key built in", Serve(kNewer) + kKeyBuiltIn, -1, kFetchList + kUnusable},
+    {"another key's", ServeSigned(kNewer, kPackage, kOtherKey) + kKeyBuiltIn, -1, kFetchList + kUnusable},
+    {"package altered", ServeSigned(kNewer, "MZ\0packagf") + kKeyBuiltIn, -1, kFetchList + J{kOffer} + kDownload + Unexpected(kNotReleased)},
+    {"no key, longer", ServeSigned(kNewer, kPackage + "!", ""), -1, kFetchList + J{kOffer, kDownload[0], kDownload[1]} + Unexpected(kNotReleased)},
+    {"no key, as released", ServeSigned(kNewer, kPackage, ""), 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
     {"largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, 0, kFetchList + J{kOffer}},
 };
 using Flow = std::function<void(FakePlatform&)>;

@@ -8,6 +8,8 @@
 #include "fakes/fake_platform.h"
 #include "launcher/launch_rules.h"
 #include "launcher/splash.h"
+#include "update/publisher_key.h"
+#include "update/update_integrity.h"
 #include "update/update_list.h"
 #include "update/update_rules.h"
 
@@ -146,6 +148,43 @@ TEST(Rules, UpdateListRecord) {
                AppError);
   EXPECT_THROW(WriteUpdateListRecord({0, 8, 1, 26, "", "𠮷.exe"}, *codec), AppError);
 }
+
+// clang-format off
+TEST(Rules, PublisherKeysAndTheListsBlock) {
+  using fakes::kTestPublicKey;
+  const auto crypto = MakeSystemCrypto();
+  const auto key = ReadPrivateKeyPem(fakes::kTestPrivateKey), sec1 = ReadPrivateKeyPem(fakes::kTestSec1Key);
+  ASSERT_TRUE(key && sec1);
+  // Read and written as OpenSSL does; a key of another curve, another kind or damaged is none.
+  EXPECT_EQ(PrivateKeyPem(*sec1) + PublicKeyPem(key->public_key), fakes::kTestPrivateKey + kTestPublicKey);
+  const std::string p384 = "-----BEGIN PUBLIC KEY-----\nMHYwEAYHKoZIzj0CAQYFK4EEACIDYgAE1sGEZOeombRvNAI81PCIAs/1h6BvuYYk\n"
+                           "+bbgmoT2WuOlpRfMxb3CGUGRdZ+T7V7QHgHy6ORGNQFdhhKy5+LOCb7gT63JHhFk\n1oPjvUxnvqjPvrFesm9h7XwAXsMSyPv9\n-----END PUBLIC KEY-----\n";
+  for (const std::string& other : {p384, kTestPublicKey.substr(0, 60), fakes::kTestPrivateKey, std::string("MFkw")})
+    EXPECT_FALSE(ReadPublicKeyPem(other)) << other;
+  EXPECT_FALSE(ReadPrivateKeyPem(kTestPublicKey));
+  // A list with its block: trusted as signed, with another key beside, or with no key required;
+  // not after any one bit of the signed bytes changes, nor cut, nor for another key alone.
+  const auto hash = crypto->StartSha256();
+  hash->Add("12345");
+  const std::string record = WriteUpdateListRecord(kRecord, *MakeShiftJisCodec());
+  const std::string list = WriteSignedList(record, 5, hash->Finish(), &*key, *crypto) + "after";
+  const std::string other = PublicKeyPem(crypto->MakeP256Key().public_key);
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list);
+  ASSERT_TRUE(block);
+  EXPECT_EQ(block->package_size, 5u);
+  EXPECT_EQ(block->package_sha256[0], 0x59);  // SHA-256("12345") begins 5994471a
+  EXPECT_TRUE(IsTrustedList(list, {kTestPublicKey}, *crypto) && IsTrustedList(list, {other, kTestPublicKey}, *crypto) &&
+              IsTrustedList(record, {}, *crypto));
+  EXPECT_FALSE(IsTrustedList(list, {other}, *crypto) || IsTrustedList(record, {kTestPublicKey}, *crypto));
+  for (size_t bit = 0; bit < (record.size() + kIntegrityBlockBytes) * 8; ++bit) {
+    std::string changed = list;
+    changed[bit / 8] = static_cast<char>(changed[bit / 8] ^ (1 << bit % 8));
+    EXPECT_FALSE(IsTrustedList(changed, {kTestPublicKey}, *crypto)) << bit;
+  }
+  EXPECT_FALSE(IsTrustedList(list.substr(0, record.size() + kIntegrityBlockBytes - 1), {kTestPublicKey}, *crypto));
+  EXPECT_EQ(ReadIntegrityBlock(record + "HMZ2" + list.substr(record.size() + 4)), std::nullopt);
+}
+// clang-format on
 
 }  // namespace
 }  // namespace hanamizu

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "update/publisher_keys.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_http.h"
 #include "platform/win32/win32_ini.h"
@@ -20,7 +21,9 @@ struct Win32Platform {
   Win32SystemServices system;
   Win32HttpClient http;
   Win32ProcessLauncher processes;
-  Platform platform{files, settings, ini, ui, system, http, processes};
+  std::unique_ptr<SigningCrypto> crypto = MakeSystemCrypto();
+  Platform platform{
+      files, settings, ini, ui, system, http, processes, *crypto, BuiltInPublisherKeys()};
 };
 
 }  // namespace hanamizu::win32

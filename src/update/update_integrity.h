@@ -1,0 +1,61 @@
+#pragma once
+
+// The block that may follow the update list's record: what the publisher released and signed.
+//   "HMZ1", the package's size (8 bytes, little-endian), its SHA-256 (32 bytes), and the ECDSA
+//   P-256 signature (r then s, 32 bytes each, big-endian) of the SHA-256 of every byte before it:
+//   the record as served, the tag, the size and the hash.
+// Launchers that predate it read the record and never look further; bytes after it are ignored.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/crypto.h"
+#include "platform/http.h"
+
+namespace hanamizu {
+
+inline constexpr size_t kIntegrityBlockBytes = 4 + 8 + 32 + 64;
+
+struct IntegrityBlock {
+  uint64_t package_size = 0;
+  Sha256Digest package_sha256{};
+  P256Signature signature{};
+  size_t signed_length = 0;  // how many bytes of the list the signature covers
+};
+
+// The block right after the record at the start of list, when list holds it whole.
+std::optional<IntegrityBlock> ReadIntegrityBlock(std::string_view list);
+
+// The record followed by its block, signed with key when there is one (else the signature is
+// zeros, which no key verifies).
+std::string WriteSignedList(std::string_view record, uint64_t package_size,
+                            const Sha256Digest& package_sha256, const P256PrivateKey* key,
+                            SigningCrypto& crypto);
+
+// Whether the list may be used: built with the publisher's keys (PEM), only when one of them
+// signed it.
+bool IsTrustedList(std::string_view list, const std::vector<std::string>& publisher_keys,
+                   Crypto& crypto);
+
+// Passes the download of url on while it counts and hashes it. A body longer than the block's
+// size, or one that Check() finds of another size or hash, throws AppError naming the address.
+class CheckedSink : public ByteSink {
+ public:
+  CheckedSink(ByteSink& target, const IntegrityBlock& block, Crypto& crypto, std::string url)
+      : target_(target), block_(block), hash_(crypto.StartSha256()), url_(std::move(url)) {}
+  void Write(std::string_view bytes) override;
+  void Check();
+
+ private:
+  [[noreturn]] void Mismatch() const;
+  ByteSink& target_;
+  IntegrityBlock block_;
+  std::unique_ptr<Sha256> hash_;
+  std::string url_;
+  uint64_t size_ = 0;
+};
+
+}  // namespace hanamizu
