@@ -23,6 +23,8 @@ const std::string kRefused = kTitle + "|ハナミズ台帳ツールVer4を利用
 const std::string kOffer = "最新版への更新|現在使用中のプログラムはバージョン 8.1.25 です。\r\rサーバー上に最新バージョン 8.1.26 が更新されています。\r\r更新を実行しますか|OK|キャンセル";
 const std::string kUnexpected = "確認|予期しないエラーが発生しました。\r\r", kStatus = " [起動中]";
 const std::string kLong = "update\\" + Repeat("長い一時フォルダー", 8) + "\\" + Repeat("長い一時フォルダー", 8) + "\\" + Repeat("長い一時フォルダー", 8) + "\\" + Repeat("長い一時フォルダー", 8);
+const std::string kUnusable = "確認|自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。|OK";
+const std::string kNotReleased = "ダウンロードしたパッケージが発行元の署名した内容と一致しません (http://127.0.0.1:PORT/";
 const std::string kDownloading = " [" + kPackage + " ファイルをダウンロード中]";
 const std::string kReady = "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading;
 // clang-format on
@@ -38,6 +40,7 @@ struct Scenario {
   std::string oem = "", folder = "", app = "di04";
   std::string program_no = "3";  // in the default profile; read through a 256-byte buffer
   std::string temp = "update";   // TEMP, where the package goes
+  bool key_built_in = false;     // the vendor's build, with the tests' publisher key
 };
 
 const Scenario kScenarios[] = {
@@ -56,10 +59,18 @@ const Scenario kScenarios[] = {
     {"UpdateDeclined", "--version 8.1.26 --location {nginx}pkg/", {kSplash, kOffer + kStatus, kMain, kLaunched}},
     {"SameVersion", "--version 8.1.25 --location {nginx}pkg/", {kSplash, kMain, kLaunched}},
     {"OtherMajorVersion", "--version 9.0.0 --location {nginx}pkg/", {kSplash, "確認|バージョン情報が正しくありません。　9|OK" + kStatus, kMain, kLaunched}},
-    {"UnusableList", "<html>no list</html>", {kSplash, "確認|自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。|OK" + kStatus, kMain, kLaunched}},
+    {"UnusableList", "<html>no list</html>", {kSplash, kUnusable + kStatus, kMain, kLaunched}},
     {"ServerDown", "http://127.0.0.1:1/", {kSplash, kUnexpected + "サーバーへの接続試行は失敗しました。 (http://127.0.0.1:PORT/di04.dat)|OK" + kStatus, kMain, kLaunched}},
     {"PackageMissing", "--version 8.1.26 --location {nginx}nowhere/", {kSplash, kOffer + kStatus, kUnexpected + "サーバーが応答 404 Not Found を返しました (http://127.0.0.1:PORT/nowhere/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
     {"PackageCut", "--version 8.1.26 --location {faults}cut/100000/10/", {kSplash, kOffer + kStatus, kUnexpected + "受信したデータが途中で切れています (10 / 100000 バイト) (http://127.0.0.1:PORT/cut/100000/10/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
+    // Signed lists ({pkg}: the package as released, {key}/{other}: private keys; {flip}: one byte
+    // of the record changed after signing) read by the vendor's build.
+    {.name = "SignedUpdate", .list = "--version 8.1.26 --location {nginx}pkg/ --package-file {pkg} --sign {key}", .transcript = {kSplash, kOffer + kStatus, kReady, "package \"@\\update\\" + kPackage + "\" 1 in @\\update", kLaunched}, .key_built_in = true},
+    {.name = "UnsignedList", .list = "--version 8.1.26 --location {nginx}pkg/", .transcript = {kSplash, kUnusable + kStatus, kMain, kLaunched}, .key_built_in = true},
+    {.name = "OtherKey", .list = "--version 8.1.26 --location {nginx}pkg/ --package-file {pkg} --sign {other}", .transcript = {kSplash, kUnusable + kStatus, kMain, kLaunched}, .key_built_in = true},
+    {.name = "ChangedRecord", .list = "--version 8.1.26 --location {nginx}pkg/ --package-file {pkg} --sign {key}{flip}", .transcript = {kSplash, kUnusable + kStatus, kMain, kLaunched}, .key_built_in = true},
+    {.name = "ChangedPackage", .list = "--version 8.1.26 --location {nginx}altered/ --package-file {pkg} --sign {key}", .transcript = {kSplash, kOffer + kStatus, kUnexpected + kNotReleased + "altered/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}, .key_built_in = true},
+    {.name = "LongerPackage", .list = "--version 8.1.26 --location {nginx}longer/ --package-file {pkg} --sign {key}", .transcript = {kSplash, kOffer + kStatus, kUnexpected + kNotReleased + "longer/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}, .key_built_in = true},
     {"DownloadModeOne", "--version 8.1.26 --mode 1 --location {nginx}pkg/", {kSplash, kOffer + kStatus, kMain, kLaunched}},
     // clang-format on
 };
@@ -75,9 +86,18 @@ class EndToEnd : public ::testing::TestWithParam<Scenario> {};
 TEST_P(EndToEnd, Scenario) {
   const Scenario& s = GetParam();
   ASSERT_EQ(GetACP(), 932u) << "the launcher's users have the Japanese code page";
-  std::filesystem::create_directories(Wide(Server("www") + "pkg"));
-  CopyFileW(Wide(Beside("HanamizuSetup.exe")).c_str(),
-            Wide(Server("www") + "pkg\\" + kPackage).c_str(), 0);
+  // The package as released, one byte changed, one byte longer; another publisher's key.
+  const std::string released = ReadBytes(Beside("HanamizuSetup.exe"));
+  const std::pair<const char*, std::string> served[] = {
+      {"pkg", released},
+      {"altered", released.substr(0, 99) + "!" + released.substr(100)},
+      {"longer", released + "!"}};
+  for (const auto& [folder, bytes] : served) {
+    std::filesystem::create_directories(Wide(Server("www") + folder));
+    WriteBytes(Server("www") + folder + "\\" + kPackage, bytes);
+  }
+  if (ReadBytes(Beside("other.pem")).empty())
+    Process(Beside("updatelist.exe") + " keygen other.pem other.pub.pem", Beside("")).Ended(20000);
   // The installation, on another drive than the one current for the host suite.
   const std::string dir = "D:\\e2e\\" + (s.folder.empty() ? s.name : s.folder);
   const std::string update = dir + "\\" + s.temp, package = update + "\\" + kPackage;
@@ -92,7 +112,8 @@ TEST_P(EndToEnd, Scenario) {
       CopyFileW(from.c_str(), path.c_str(), 0);
     SetFileAttributesW(path.c_str(), attributes);
   }
-  CopyFileW(Wide(Beside("launcher.exe")).c_str(), Wide(dir + "\\launcher.exe").c_str(), 0);
+  CopyFileW(Wide(Beside(s.key_built_in ? "launcher_signed.exe" : "launcher.exe")).c_str(),
+            Wide(dir + "\\launcher.exe").c_str(), 0);
   WriteBytes(dir + "\\Hanamizu.control.txt", "exit_code=259\ndelay_ms=1500\n");  // a real 259
   WriteBytes(package, "an earlier package");
   if (!s.oem.empty()) WriteBytes(dir + "\\oem.ini", Utf8(Wide(s.oem), 932));
@@ -104,14 +125,25 @@ TEST_P(EndToEnd, Scenario) {
   if (!s.list.empty()) {  // served as the vendor's publisher writes it
     const std::string www = Server("www") + s.name, url = Server("nginx") + s.name + "/";
     std::filesystem::create_directories(Wide(www));
-    const std::string options =
-        Replace(Replace(s.list, "{nginx}", Server("nginx")), "{faults}", Server("faults"));
+    std::string options = s.list;
+    for (const auto& [from, to] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"{nginx}", Server("nginx")},
+             {"{faults}", Server("faults")},
+             {"{flip}", ""},
+             {"{pkg}", "\"" + Server("www") + "pkg\\" + kPackage + "\""},
+             {"{key}", "\"" + Beside("publisher.pem") + "\""},
+             {"{other}", "\"" + Beside("other.pem") + "\""}})
+      options = Replace(options, from, to);
     Process tool("\"" + Beside("updatelist.exe") + "\" write \"" + www + "\\di04.dat\" --package " +
                      kPackage + " " + options,
                  www);
     ASSERT_TRUE(s.list[0] == '<' || s.list[0] == 'h' ||
                 (tool.Ended(20000) && tool.ExitCode() == 0));
     if (s.list[0] == '<') WriteBytes(www + "\\di04.dat", s.list);
+    if (s.list.ends_with("{flip}")) {  // ServerBuild 26 becomes 27
+      const std::string list = ReadBytes(www + "\\di04.dat");
+      WriteBytes(www + "\\di04.dat", list.substr(0, 10) + "\x1B" + list.substr(11));
+    }
     SetSetting(HKEY_CURRENT_USER, settings, "自動ｱｯﾌﾟﾃﾞｰﾄ", "1");
     SetSetting(HKEY_CURRENT_USER, settings, "自動ｱｯﾌﾟﾃﾞｰﾄURL", s.list[0] == 'h' ? s.list : url);
   }

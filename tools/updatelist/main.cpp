@@ -37,8 +37,8 @@ int wmain(int argc, wchar_t** argv) {
         std::u16string(reinterpret_cast<const char16_t*>(arg.data()), arg.size())));
   }
   std::ostringstream out, err;
-  const int exit_code =
-      hanamizu::tools::RunUpdateList(args, out, err, *hanamizu::MakeShiftJisCodec());
+  const int exit_code = hanamizu::tools::RunUpdateList(
+      args, out, err, *hanamizu::MakeShiftJisCodec(), *hanamizu::MakeSystemCrypto());
   Print(STD_OUTPUT_HANDLE, out.str());
   Print(STD_ERROR_HANDLE, err.str());
   return exit_code;
@@ -46,6 +46,7 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return hanamizu::tools::RunUpdateList(args, std::cout, std::cerr, *hanamizu::MakeShiftJisCodec());
+  return hanamizu::tools::RunUpdateList(args, std::cout, std::cerr, *hanamizu::MakeShiftJisCodec(),
+                                        *hanamizu::MakeSystemCrypto());
 }
 #endif

@@ -11,6 +11,8 @@
 #include <stdexcept>
 
 #include "common/app_error.h"
+#include "update/publisher_key.h"
+#include "update/update_integrity.h"
 #include "update/update_list.h"
 #include "update/update_rules.h"
 
@@ -19,8 +21,10 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: updatelist write <file> [--mode N] --version MAJOR.MINOR.BUILD --location URL/ "
-    "--package NAME.exe\n"
-    "       updatelist show <file>\n";
+    "--package NAME.exe [--package-file PATH [--sign PRIVATE.pem]]\n"
+    "       updatelist show <file> [--key PUBLIC.pem]\n"
+    "       updatelist verify <file> <package> --key PUBLIC.pem\n"
+    "       updatelist keygen <private.pem> <public.pem>\n";
 
 // A wrong argument: reported with the usage, and nothing is written.
 struct BadArgument {
@@ -39,19 +43,84 @@ std::optional<T> ParseInteger(std::string_view text) {
   return value;
 }
 
-UpdateListRecord ParseWriteOptions(const std::vector<std::string>& args) {
+// The options after the first `from` arguments, each known and given once with its value.
+std::map<std::string, std::string> ParseOptions(const std::vector<std::string>& args, size_t from,
+                                                std::initializer_list<std::string_view> known) {
   std::map<std::string, std::string> options;
-  for (size_t i = 2; i < args.size(); i += 2) {
+  for (size_t i = from; i < args.size(); i += 2) {
     const std::string& name = args[i];
-    if (name != "--mode" && name != "--version" && name != "--location" && name != "--package") {
+    if (std::find(known.begin(), known.end(), name) == known.end())
       throw BadArgument{"unknown option " + name};
-    }
     if (i + 1 >= args.size()) throw BadArgument{name + " needs a value"};
     if (!options.emplace(name, args[i + 1]).second) throw BadArgument{name + " given twice"};
   }
+  return options;
+}
+
+std::string ReadWhole(const std::string& path, size_t most) {
+  std::ifstream file(PathOf(path), std::ios::binary);
+  std::string bytes(std::min<size_t>(most, 1 << 20), '\0');
+  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!file && !file.eof()) throw std::runtime_error("cannot read " + path);
+  bytes.resize(static_cast<size_t>(file.gcount()));
+  return bytes;
+}
+
+P256PrivateKey ReadPrivateKey(const std::string& path) {
+  const std::optional<P256PrivateKey> key = ReadPrivateKeyPem(ReadWhole(path, 65536));
+  if (!key) throw BadArgument{path + " is not a P-256 private key (PEM, with its public half)"};
+  return *key;
+}
+
+P256PublicKey ReadPublicKey(const std::string& path) {
+  const std::optional<P256PublicKey> key = ReadPublicKeyPem(ReadWhole(path, 65536));
+  if (!key) throw BadArgument{path + " is not a P-256 public key (PEM)"};
+  return *key;
+}
+
+// A package's size and SHA-256, read in pieces.
+std::pair<uint64_t, Sha256Digest> Measure(const std::string& path, Crypto& crypto) {
+  std::ifstream file(PathOf(path), std::ios::binary);
+  if (!file) throw BadArgument{"cannot read the package " + path};
+  const std::unique_ptr<Sha256> hash = crypto.StartSha256();
+  std::vector<char> buffer(1 << 20);
+  uint64_t size = 0;
+  while (file.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || file.gcount()) {
+    hash->Add(std::string_view(buffer.data(), static_cast<size_t>(file.gcount())));
+    size += static_cast<uint64_t>(file.gcount());
+  }
+  if (file.bad()) throw BadArgument{"cannot read the package " + path};
+  return {size, hash->Finish()};
+}
+
+// Written aside and renamed, so that a launcher fetching the file meanwhile never reads half of
+// it.
+void WriteAtomically(const std::string& path, const std::string& bytes) {
+  const std::filesystem::path target = PathOf(path), written = PathOf(path + ".tmp");
+  std::ofstream file(written, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  std::error_code failed;
+  if (file) std::filesystem::rename(written, target, failed);
+  if (!file || failed) {
+    std::filesystem::remove(written, failed);
+    throw std::runtime_error("cannot write " + path);
+  }
+}
+
+std::string Hex(const Sha256Digest& digest) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const uint8_t byte : digest) text += {kHex[byte >> 4], kHex[byte & 15]};
+  return text;
+}
+
+UpdateListRecord ParseWriteOptions(std::map<std::string, std::string>& options) {
   for (const char* required : {"--version", "--location", "--package"}) {
     if (!options.count(required)) throw BadArgument{std::string(required) + " is missing"};
   }
+  if (options.count("--sign") && !options.count("--package-file"))
+    throw BadArgument{"--sign needs --package-file"};
 
   UpdateListRecord record;
   if (options.count("--mode")) {
@@ -92,31 +161,74 @@ UpdateListRecord ParseWriteOptions(const std::vector<std::string>& args) {
   return record;
 }
 
-int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCodec& shift_jis) {
-  const UpdateListRecord record = ParseWriteOptions(args);
+int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCodec& shift_jis,
+          SigningCrypto& crypto) {
+  auto options = ParseOptions(
+      args, 2, {"--mode", "--version", "--location", "--package", "--package-file", "--sign"});
+  const UpdateListRecord record = ParseWriteOptions(options);
   std::string bytes;
   try {
     bytes = WriteUpdateListRecord(record, shift_jis);
   } catch (const AppError& error) {
     throw BadArgument{error.description()};
   }
-  // Written aside and renamed, so that a launcher fetching the list meanwhile never reads half of
-  // it.
-  const std::filesystem::path target = PathOf(args[1]), written = PathOf(args[1] + ".tmp");
-  std::ofstream file(written, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  std::error_code failed;
-  if (file) std::filesystem::rename(written, target, failed);
-  if (!file || failed) {
-    std::filesystem::remove(written, failed);
-    throw std::runtime_error("cannot write " + args[1]);
+  if (options.count("--package-file")) {
+    const std::optional<P256PrivateKey> key =
+        options.count("--sign") ? std::optional(ReadPrivateKey(options["--sign"])) : std::nullopt;
+    const auto [size, hash] = Measure(options["--package-file"], crypto);
+    bytes = WriteSignedList(bytes, size, hash, key ? &*key : nullptr, crypto);
   }
+  WriteAtomically(args[1], bytes);
   out << "wrote " << args[1] << " (" << bytes.size() << " bytes)\n";
   return kExitOk;
 }
 
-int Show(const std::string& path, std::ostream& out, const AnsiCodec& shift_jis) {
+int Keygen(const std::vector<std::string>& args, std::ostream& out, SigningCrypto& crypto) {
+  for (const std::string& path : {args[1], args[2]}) {
+    if (std::filesystem::exists(PathOf(path)))
+      throw BadArgument{path + " exists: a key is never overwritten"};
+  }
+  const P256PrivateKey key = crypto.MakeP256Key();
+  WriteAtomically(args[1], PrivateKeyPem(key));
+  WriteAtomically(args[2], PublicKeyPem(key.public_key));
+  out << "wrote " << args[1] << " (keep it secret) and " << args[2] << " (build it in)\n";
+  return kExitOk;
+}
+
+// The list's block against a key and, with a package, the package against the block; the first
+// thing that does not match, or nothing.
+std::optional<std::string> Mismatch(const std::string& list, const std::string& key_path,
+                                    const std::string* package, Crypto& crypto) {
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list);
+  if (!block) return "the list has no block after its record";
+  if (!IsTrustedList(list, {PublicKeyPem(ReadPublicKey(key_path))}, crypto))
+    return "the signature does not verify with " + key_path;
+  if (!package) return std::nullopt;
+  const auto [size, hash] = Measure(*package, crypto);
+  if (size != block->package_size)
+    return "the package is " + std::to_string(size) + " bytes, the list says " +
+           std::to_string(block->package_size);
+  if (hash != block->package_sha256)
+    return "the package's SHA-256 is " + Hex(hash) + ", the list says " +
+           Hex(block->package_sha256);
+  return std::nullopt;
+}
+
+int Verify(const std::vector<std::string>& args, std::ostream& out, Crypto& crypto) {
+  auto options = ParseOptions(args, 3, {"--key"});
+  if (!options.count("--key")) throw BadArgument{"--key is missing"};
+  const std::optional<std::string> mismatch =
+      Mismatch(ReadWhole(args[1], kUpdateListMaxBytes + kIntegrityBlockBytes), options["--key"],
+               &args[2], crypto);
+  if (mismatch) throw std::runtime_error("does not match: " + *mismatch);
+  out << args[2] << " is what " << args[1] << " says, signed with " << options["--key"] << "\n";
+  return kExitOk;
+}
+
+int Show(const std::vector<std::string>& args, std::ostream& out, const AnsiCodec& shift_jis,
+         Crypto& crypto) {
+  auto options = ParseOptions(args, 2, {"--key"});
+  const std::string& path = args[1];
   std::ifstream file(PathOf(path), std::ios::binary);
   if (!file) throw std::runtime_error("cannot read " + path);
   std::string bytes;
@@ -126,9 +238,8 @@ int Show(const std::string& path, std::ostream& out, const AnsiCodec& shift_jis)
   while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
     const size_t got = static_cast<size_t>(file.gcount());
     size += got;
-    if (bytes.size() < kUpdateListMaxBytes) {
-      bytes.append(buffer, std::min(got, kUpdateListMaxBytes - bytes.size()));
-    }
+    const size_t most = kUpdateListMaxBytes + kIntegrityBlockBytes;
+    if (bytes.size() < most) bytes.append(buffer, std::min(got, most - bytes.size()));
   }
   if (file.bad()) throw std::runtime_error("cannot read " + path);
 
@@ -143,11 +254,23 @@ int Show(const std::string& path, std::ostream& out, const AnsiCodec& shift_jis)
       << "version:         "
       << VersionText(record.ServerMajor, record.ServerMinor, record.ServerBuild) << "\n";
   const std::optional<size_t> length = UpdateListRecordLength(bytes);
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(bytes);
+  if (block) {
+    out << "PackageSize:     " << block->package_size << "\n"
+        << "PackageSHA256:   " << Hex(block->package_sha256) << "\n";
+    if (options.count("--key")) {
+      const auto mismatch = Mismatch(bytes, options["--key"], nullptr, crypto);
+      out << "signature:       " << (mismatch ? "does not verify" : "verifies") << " with "
+          << options["--key"] << "\n";
+    }
+  }
+  const size_t used = length.value_or(0) + (block ? kIntegrityBlockBytes : 0);
   if (!length) {
     out << "note: the file ends inside the record; the fields it cuts off read as 0 or empty\n";
-  } else if (*length < size) {
-    out << "note: " << size - *length << " bytes after PackageFile are ignored\n";
+  } else if (!block) {
+    out << "note: no signed block: a launcher built with the publisher's keys refuses this list\n";
   }
+  if (length && used < size) out << "note: " << size - used << " bytes after it are ignored\n";
   if (!IsUsablePackageFile(record.PackageFile)) {
     out << "note: the launcher finds this list unusable (PackageFile is no plain name "
            "ending in .exe)\n";
@@ -158,10 +281,13 @@ int Show(const std::string& path, std::ostream& out, const AnsiCodec& shift_jis)
 }  // namespace
 
 int RunUpdateList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                  const AnsiCodec& shift_jis) {
+                  const AnsiCodec& shift_jis, SigningCrypto& crypto) {
   try {
-    if (args.size() >= 2 && args[0] == "write") return Write(args, out, shift_jis);
-    if (args.size() == 2 && args[0] == "show") return Show(args[1], out, shift_jis);
+    const std::string command = args.empty() ? "" : args[0];
+    if (command == "write" && args.size() >= 2) return Write(args, out, shift_jis, crypto);
+    if (command == "show" && args.size() >= 2) return Show(args, out, shift_jis, crypto);
+    if (command == "verify" && args.size() >= 3) return Verify(args, out, crypto);
+    if (command == "keygen" && args.size() == 3) return Keygen(args, out, crypto);
     throw BadArgument{args.empty() ? "no command" : "wrong command or arguments"};
   } catch (const BadArgument& bad) {
     err << "updatelist: " << bad.message << "\n" << kUsage;

@@ -5,17 +5,21 @@
 #include <vector>
 
 #include "platform/ansi_codec.h"
+#include "platform/crypto.h"
 
 namespace hanamizu::tools {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;        // the file could not be read or written
+inline constexpr int kExitFailed = 1;  // a file could not be read or written, or does not match
 inline constexpr int kExitBadArguments = 2;  // nothing was written
 
 // The publisher's tool for update lists; args are UTF-8 without the program name:
 //   write <file> [--mode N] --version MAJOR.MINOR.BUILD --location URL/ --package NAME.exe
-//   show <file>
+//         [--package-file PATH [--sign PRIVATE.pem]]   the block for that package, signed
+//   show <file> [--key PUBLIC.pem]
+//   verify <file> <package> --key PUBLIC.pem            exits 1 when anything does not match
+//   keygen <private.pem> <public.pem>                   a P-256 key pair; never overwrites
 int RunUpdateList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                  const AnsiCodec& shift_jis);
+                  const AnsiCodec& shift_jis, SigningCrypto& crypto);
 
 }  // namespace hanamizu::tools
