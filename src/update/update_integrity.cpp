@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/app_error.h"
+#include "update/background_sha256.h"
 #include "update/publisher_key.h"
 #include "update/update_list.h"
 
@@ -58,6 +59,13 @@ bool IsTrustedList(std::string_view list, const std::vector<std::string>& publis
     return key && crypto.VerifyP256(*key, digest, block->signature);
   });
 }
+
+CheckedSink::CheckedSink(ByteSink& target, const IntegrityBlock& block, Crypto& crypto,
+                         std::string url)
+    : target_(target),
+      block_(block),
+      hash_(std::make_unique<BackgroundSha256>(crypto.StartSha256())),
+      url_(std::move(url)) {}
 
 void CheckedSink::Write(std::string_view bytes) {
   size_ += bytes.size();

@@ -44,8 +44,7 @@ bool IsTrustedList(std::string_view list, const std::vector<std::string>& publis
 // size, or one that Check() finds of another size or hash, throws AppError naming the address.
 class CheckedSink : public ByteSink {
  public:
-  CheckedSink(ByteSink& target, const IntegrityBlock& block, Crypto& crypto, std::string url)
-      : target_(target), block_(block), hash_(crypto.StartSha256()), url_(std::move(url)) {}
+  CheckedSink(ByteSink& target, const IntegrityBlock& block, Crypto& crypto, std::string url);
   void Write(std::string_view bytes) override;
   void Check();
 

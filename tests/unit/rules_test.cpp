@@ -8,6 +8,7 @@
 #include "fakes/fake_platform.h"
 #include "launcher/launch_rules.h"
 #include "launcher/splash.h"
+#include "update/background_sha256.h"
 #include "update/publisher_key.h"
 #include "update/update_integrity.h"
 #include "update/update_list.h"
@@ -183,6 +184,18 @@ TEST(Rules, PublisherKeysAndTheListsBlock) {
   }
   EXPECT_FALSE(IsTrustedList(list.substr(0, record.size() + kIntegrityBlockBytes - 1), {kTestPublicKey}, *crypto));
   EXPECT_EQ(ReadIntegrityBlock(record + "HMZ2" + list.substr(record.size() + 4)), std::nullopt);
+  // Hashed beside the caller, more than waits at once: the same digest; a failure comes back.
+  BackgroundSha256 beside(crypto->StartSha256());
+  const auto direct = crypto->StartSha256();
+  for (int i = 0; i < 300; ++i) beside.Add(std::string(65536, static_cast<char>(i))), direct->Add(std::string(65536, static_cast<char>(i)));
+  EXPECT_EQ(beside.Finish(), direct->Finish());
+  struct Failing : Sha256 {
+    void Add(std::string_view) override { throw AppError(5, "拒否"); }
+    Sha256Digest Finish() override { return {}; }
+  };
+  BackgroundSha256 failing(std::make_unique<Failing>());
+  for (int i = 0; i < 300; ++i) failing.Add(std::string(65536, 'x'));
+  EXPECT_THROW(failing.Finish(), AppError);
 }
 // clang-format on
 
