@@ -64,8 +64,9 @@ const Scenario kScenarios[] = {
     {"PackageMissing", "--version 8.1.26 --location {nginx}nowhere/", {kSplash, kOffer + kStatus, kUnexpected + "サーバーが応答 404 Not Found を返しました (http://127.0.0.1:PORT/nowhere/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
     {"PackageCut", "--version 8.1.26 --location {faults}cut/100000/10/", {kSplash, kOffer + kStatus, kUnexpected + "受信したデータが途中で切れています (10 / 100000 バイト) (http://127.0.0.1:PORT/cut/100000/10/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
     // Signed lists ({pkg}: the package as released, {key}/{other}: private keys; {flip}: one byte
-    // of the record changed after signing) read by the vendor's build.
-    {.name = "SignedUpdate", .list = "--version 8.1.26 --location {nginx}pkg/ --package-file {pkg} --sign {key}", .transcript = {kSplash, kOffer + kStatus, kReady, "package \"@\\update\\" + kPackage + "\" 1 in @\\update", kLaunched}, .key_built_in = true},
+    // of the record changed after signing) read by the vendor's build; {https}: list and package
+    // over TLS.
+    {.name = "SignedUpdate", .list = "--version 8.1.26 --location {https}pkg/ --package-file {pkg} --sign {key}", .transcript = {kSplash, kOffer + kStatus, kReady, "package \"@\\update\\" + kPackage + "\" 1 in @\\update", kLaunched}, .key_built_in = true},
     {.name = "UnsignedList", .list = "--version 8.1.26 --location {nginx}pkg/", .transcript = {kSplash, kUnusable + kStatus, kMain, kLaunched}, .key_built_in = true},
     {.name = "OtherKey", .list = "--version 8.1.26 --location {nginx}pkg/ --package-file {pkg} --sign {other}", .transcript = {kSplash, kUnusable + kStatus, kMain, kLaunched}, .key_built_in = true},
     {.name = "ChangedRecord", .list = "--version 8.1.26 --location {nginx}pkg/ --package-file {pkg} --sign {key}{flip}", .transcript = {kSplash, kUnusable + kStatus, kMain, kLaunched}, .key_built_in = true},
@@ -86,6 +87,7 @@ class EndToEnd : public ::testing::TestWithParam<Scenario> {};
 TEST_P(EndToEnd, Scenario) {
   const Scenario& s = GetParam();
   ASSERT_EQ(GetACP(), 932u) << "the launcher's users have the Japanese code page";
+  TrustTestCa();
   // The package as released, one byte changed, one byte longer; another publisher's key.
   const std::string released = ReadBytes(Beside("HanamizuSetup.exe"));
   const std::pair<const char*, std::string> served[] = {
@@ -123,11 +125,14 @@ TEST_P(EndToEnd, Scenario) {
   SetSetting(HKEY_CURRENT_USER, settings, "ﾌﾟﾛｸﾞﾗﾑNo", "2");
   SetSetting(HKEY_USERS, kProfile + s.app + "\\system", "ﾌﾟﾛｸﾞﾗﾑNo", s.program_no);
   if (!s.list.empty()) {  // served as the vendor's publisher writes it
-    const std::string www = Server("www") + s.name, url = Server("nginx") + s.name + "/";
+    const bool tls = s.list.find("{https}") != std::string::npos;
+    const std::string www = Server("www") + s.name,
+                      url = Server(tls ? "https" : "nginx") + s.name + "/";
     std::filesystem::create_directories(Wide(www));
     std::string options = s.list;
     for (const auto& [from, to] : std::initializer_list<std::pair<std::string, std::string>>{
              {"{nginx}", Server("nginx")},
+             {"{https}", Server("https")},
              {"{faults}", Server("faults")},
              {"{flip}", ""},
              {"{pkg}", "\"" + Server("www") + "pkg\\" + kPackage + "\""},

@@ -4,6 +4,7 @@
 // windows and buttons, the stand-ins' records, settings and the test servers; text in UTF-8.
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <algorithm>
 #include <chrono>
@@ -92,17 +93,30 @@ inline std::string Setting(HKEY root, const std::string& key, const std::string&
   return Utf8(value);
 }
 
-// The ctest fixture's server (tests/servers/servers.py) as http://127.0.0.1:PORT/, or with "www"
-// nginx's document root; the fixture's folder is seen through Wine's drive Z:.
+// The ctest fixture's server (tests/servers/servers.py) as http(s)://127.0.0.1:PORT/, or with
+// "www" and "tls" its folders; the fixture's folder is seen through Wine's drive Z:.
 inline std::string Server(const std::string& name) {
   wchar_t unix_path[MAX_PATH] = {};
   GetEnvironmentVariableW(L"HANAMIZU_TEST_SERVERS", unix_path, MAX_PATH);
   std::string state = "Z:" + Utf8(unix_path) + "/";
   std::replace(state.begin(), state.end(), '/', '\\');
-  if (name == "www") return state + "www\\";
+  if (name == "www" || name == "tls") return state + name + "\\";
   const std::string port = ReadBytes(state + name + ".port");
   if (port.empty()) throw std::runtime_error("no test servers: run through ctest");
-  return "http://127.0.0.1:" + port.substr(0, port.find('\n')) + "/";
+  const bool tls = name != "nginx" && name != "faults";
+  return (tls ? "https" : "http") + std::string("://127.0.0.1:") + port.substr(0, port.find('\n')) +
+         "/";
+}
+
+// The fixture's CA, trusted by the current user of this Wine prefix, the tests' own.
+inline void TrustTestCa() {
+  const std::string der = ReadBytes(Server("tls") + "ca.der");
+  const HCERTSTORE store =
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+  CertAddEncodedCertificateToStore(
+      store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+      static_cast<DWORD>(der.size()), CERT_STORE_ADD_USE_EXISTING, nullptr);
+  CertCloseStore(store, 0);
 }
 
 // Polls until the condition holds or the bound has passed; says whether it held.

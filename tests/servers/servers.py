@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """servers.py start|stop DIR: the tests' servers on 127.0.0.1. nginx serves DIR/www, answers
-/redirect/PATH with a 302 to /PATH and /loop with a 302 to itself; the fault server answers
-/cut/N/M/... with N bytes announced and M sent before it closes, /hang/N/M/... the same but then
-stays silent, /stall/... never. Their ports land in DIR/nginx.port and DIR/faults.port."""
+/redirect/PATH with a 302 to /PATH and /loop with a 302 to itself; over TLS the same, with a
+certificate of the tests' own CA (DIR/tls/ca.der, to be trusted in the tests' Wine prefix only)
+for 127.0.0.1, one for another name and one of a CA nobody trusts, and /downgrade/PATH sending
+https to http. The fault server answers /cut/N/M/... with N bytes announced and M sent before it
+closes, /hang/N/M/... the same but then stays silent, /stall/... never. Their ports land in
+DIR/NAME.port: nginx, https, wrongname, untrusted, faults."""
 import http.server, os, signal, socket, subprocess, sys, time
 
 
@@ -19,17 +22,50 @@ class Faults(http.server.BaseHTTPRequestHandler):
             time.sleep(300)
 
 
+def certificates(tls):
+    """The tests' CA, made once and kept, and the servers' certificates it signs (and a stranger's)."""
+    def run(*args):
+        subprocess.run(["openssl", *args], check=True, cwd=tls, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.makedirs(tls, exist_ok=True)
+    for ca in ("ca", "stranger"):
+        if not os.path.exists(f"{tls}/{ca}.pem"):
+            run("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-days", "3650",
+                "-subj", f"/CN=Hanamizu tests {ca}", "-keyout", f"{ca}.key", "-out", f"{ca}.pem")
+    run("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
+    for name, ca, names in (("good", "ca", "DNS:127.0.0.1,IP:127.0.0.1,DNS:localhost"),
+                            ("wrongname", "ca", "DNS:wrong.example"), ("untrusted", "stranger", "DNS:127.0.0.1")):
+        if not os.path.exists(f"{tls}/{name}.pem"):
+            run("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-subj", f"/CN={name}",
+                "-keyout", f"{name}.key", "-out", f"{name}.csr")
+            with open(f"{tls}/{name}.ext", "w") as ext:
+                ext.write(f"subjectAltName={names}\n")
+            run("x509", "-req", "-in", f"{name}.csr", "-CA", f"{ca}.pem", "-CAkey", f"{ca}.key", "-CAcreateserial",
+                "-days", "3650", "-extfile", f"{name}.ext", "-out", f"{name}.pem")
+
+
+def free_port():
+    with socket.socket() as free:
+        free.bind(("127.0.0.1", 0))
+        return free.getsockname()[1]
+
+
 def start(state):
     stop(state)
     os.makedirs(state + "/www", exist_ok=True)
-    with socket.socket() as free:
-        free.bind(("127.0.0.1", 0))
-        port = free.getsockname()[1]
+    certificates(state + "/tls")
+    ports = {name: free_port() for name in ("nginx", "https", "wrongname", "untrusted")}
+    port = ports["nginx"]
     temp = "".join(f"{kind}_temp_path {state}/tmp; " for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
+    locations = "location ~ ^/redirect(/.*)$ { return 302 $1; } location = /loop { return 302 /loop; }"
+    tls = "".join(f"server {{ listen 127.0.0.1:{ports[name]} ssl; root {state}/www; {locations}\n"
+                  f"  location ~ ^/downgrade(/.*)$ {{ return 302 http://127.0.0.1:{port}$1; }}\n"
+                  f"  ssl_certificate {state}/tls/{name if name != 'https' else 'good'}.pem;\n"
+                  f"  ssl_certificate_key {state}/tls/{name if name != 'https' else 'good'}.key; }}\n"
+                  for name in ("https", "wrongname", "untrusted"))
     with open(state + "/nginx.conf", "w") as conf:  # as root, the worker must not be "nobody"
         conf.write(f"{'user root;' if os.getuid() == 0 else ''} pid {state}/nginx.pid; events {{}}\n"
-                   f"http {{ access_log off; {temp} server {{ listen 127.0.0.1:{port}; root {state}/www;\n"
-                   f"  location ~ ^/redirect(/.*)$ {{ return 302 $1; }} location = /loop {{ return 302 /loop; }} }} }}\n")
+                   f"http {{ access_log off; {temp} server {{ listen 127.0.0.1:{port}; root {state}/www; {locations} }}\n"
+                   f"{tls} }}\n")
     subprocess.run(["nginx", "-p", state, "-e", state + "/error.log", "-c", state + "/nginx.conf"], check=True)
     faults = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Faults)
     faults.daemon_threads = True
@@ -39,7 +75,8 @@ def start(state):
         for fd in (0, 1, 2):
             os.dup2(os.open(os.devnull, os.O_RDWR), fd)
         faults.serve_forever()
-    for name, value in (("nginx.port", port), ("faults.port", faults.server_address[1]), ("faults.pid", child)):
+    ports["faults"] = faults.server_address[1]
+    for name, value in [(f"{name}.port", value) for name, value in ports.items()] + [("faults.pid", child)]:
         open(f"{state}/{name}", "w").write(f"{value}\n")
     for _ in range(100):
         with socket.socket() as s:

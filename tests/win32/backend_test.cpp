@@ -27,12 +27,19 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
     std::string text;
     bool full = false;
   } sink;
-  const std::string www = Server("www"), nginx = Server("nginx"), faults = Server("faults");
-  WriteBytes(www + "changes.txt", "before"), WriteBytes(www + "empty", "");
+  const std::string www = Server("www"), nginx = Server("nginx"), faults = Server("faults"),
+                    https = Server("https");
+  WriteBytes(www + "changes.txt", "before"), WriteBytes(www + "empty", ""),
+      WriteBytes(www + "tls", "secure");
+  TrustTestCa();
+  const std::string kDistrusted = "サーバーの証明書を信頼できないため接続しませんでした: ";
   // clang-format off
   const std::pair<std::string, std::string> cases[] = {{nginx + "redirect/changes.txt", "before"}, {"full " + nginx + "changes.txt", "112 ディスクがいっぱいです。 (D:\\x)"},
       {faults + "stall", "12030 サーバーへの接続は終了されました。 (" + faults + "stall)"}, {faults + "hang/1000/10", "10060 Windows error 10060 (" + faults + "hang/1000/10)"},
-      {nginx + "empty", ""}, {nginx + "loop", "12156 転送が 10 回を超えました (" + nginx + "loop)"}, {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"}};
+      {nginx + "empty", ""}, {nginx + "loop", "12156 転送が 10 回を超えました (" + nginx + "loop)"}, {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"},
+      {https + "tls", "secure"}, {https + "downgrade/tls", "12040 安全な接続 (https) から安全でない接続への転送を拒否しました: " + nginx + "tls (" + https + "downgrade/tls)"},
+      {Server("wrongname") + "tls", "12038 " + kDistrusted + "SSL 証明書の一般名 (ホスト名フィールド) が不適切です。 (" + Server("wrongname") + "tls)"},
+      {Server("untrusted") + "tls", "12057 " + kDistrusted + "Windows error 12057 (" + Server("untrusted") + "tls)"}};
   // clang-format on
   Win32HttpClient http({2000, 1000});
   for (const auto& [url, outcome] : cases) {

@@ -56,6 +56,27 @@ struct SinkFailure {
   AppError error;
 };
 
+// A failed request; one whose certificate the system does not accept says so in its own words,
+// whichever of WinINet's certificate codes it got.
+AppError SendError() {
+  const DWORD code = GetLastError();
+  switch (code) {
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+      return AppError(static_cast<int32_t>(code),
+                      "サーバーの証明書を信頼できないため接続しませんでした: " +
+                          Win32Error(code).description());
+    default:
+      return Win32Error(code);
+  }
+}
+
 AppError AboutAddress(const AppError& error, const std::string& url) {
   return AppError(error.number(), error.description() + " (" + url + ")");
 }
@@ -183,7 +204,7 @@ void Win32HttpClient::Download(const std::string& url, ByteSink& sink) {
                                               nullptr, nullptr, nullptr, flags, 0));
       if (!request) throw LastWin32Error();
       ApplyTimeouts(request.get(), timeouts_);
-      if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) throw LastWin32Error();
+      if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) throw SendError();
       const DWORD status = Status(request.get());
       const std::optional<std::wstring> location = QueryHeader(request.get(), HTTP_QUERY_LOCATION);
       if (status >= 300 && status < 400 && location) {
@@ -197,7 +218,13 @@ void Win32HttpClient::Download(const std::string& url, ByteSink& sink) {
                                  &length, ICU_NO_ENCODE)) {
           throw LastWin32Error();
         }
-        current = Narrow(std::wstring_view(next, length));
+        const std::string target = Narrow(std::wstring_view(next, length));
+        // What came over https never continues in the clear.
+        if (address.secure && !target.starts_with("https://")) {
+          throw AppError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR,
+                         "安全な接続 (https) から安全でない接続への転送を拒否しました: " + target);
+        }
+        current = target;
         continue;
       }
       CheckStatus(request.get(), status);
