@@ -104,6 +104,8 @@ TEST_P(EndToEnd, Scenario) {
   const std::string dir = "D:\\e2e\\" + (s.folder.empty() ? s.name : s.folder);
   const std::string update = dir + "\\" + s.temp, package = update + "\\" + kPackage;
   RemoveTree(dir);
+  // The prefix takes paths beyond MAX_PATH, but not a folder whose parents are all missing.
+  std::filesystem::create_directories(Wide(dir));
   std::filesystem::create_directories(L"\\\\?\\" + Wide(update));
   for (auto [attributes, name] : s.files) {
     const std::wstring path = Wide(dir + "\\" + name);
