@@ -1,24 +1,44 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace hanamizu {
 
-// Where a download's bytes go, in the order they arrive.
+// Where a download's bytes go, in the order they arrive, on the caller's thread.
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Write(std::string_view bytes) = 0;
 };
 
+// What the caller shows of a download while it runs: called on the caller's thread, no more
+// often than every 100 ms, with the bytes received and the length the server announced.
+class DownloadProgress {
+ public:
+  virtual ~DownloadProgress() = default;
+  virtual void Progress(uint64_t received, std::optional<uint64_t> announced) = 0;
+};
+
+struct DownloadRequest {
+  // A list must arrive whole within the client's deadline; a package may take as long as it
+  // keeps coming.
+  bool whole_deadline = false;
+  DownloadProgress* progress = nullptr;
+};
+
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
   // Fetches an http or https address, redirects followed, never from a cache, streaming the
-  // body into sink. Throws AppError when there is no answer in time, when the final status is
-  // not 2xx, or when the body ends before its announced length; sink may then hold a part.
-  virtual void Download(const std::string& url, ByteSink& sink) = 0;
+  // body into sink, while the caller's windows keep answering. Throws AppError when there is no
+  // answer in time, when the final status is not 2xx, when the body ends before its announced
+  // length, stalls, or misses its deadline; sink may then hold a part.
+  virtual void Download(const std::string& url, ByteSink& sink,
+                        const DownloadRequest& request) = 0;
+  void Download(const std::string& url, ByteSink& sink) { Download(url, sink, {}); }
 };
 
 }  // namespace hanamizu

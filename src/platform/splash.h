@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace hanamizu {
@@ -22,6 +23,10 @@ class SplashWindow {
   virtual std::string TitleLabelText() = 0;  // Label1
   virtual void SetTitleLabelText(const std::string& text) = 0;
   virtual void SetStatusText(const std::string& text) = 0;  // lblKidochu
+  // A download's progress bar under the status label: received of announced bytes, or moving on
+  // its own when nothing was announced. Hidden again by HideProgress.
+  virtual void ShowProgress(uint64_t received, std::optional<uint64_t> announced) = 0;
+  virtual void HideProgress() = 0;
   virtual void ShowModeless() = 0;
   virtual void Repaint() = 0;
   // The native window handle, e.g. as the owner window of a started package.

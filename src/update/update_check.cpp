@@ -39,17 +39,40 @@ void Warn(UserInterface& ui, const std::string& text, MessageIcon icon) {
 // the block when there is one, so a failed download leaves no partial file and any earlier one as
 // it was; what was checked is what takes the name.
 void DownloadToFile(Platform& platform, const std::string& url, const std::string& path,
+                    const DownloadRequest& request,
                     const std::optional<IntegrityBlock>& block = std::nullopt) {
   const std::unique_ptr<PendingFile> file = platform.files.CreatePendingFile(path);
   if (block) {
     CheckedSink checked(*file, *block, platform.crypto, url);
-    platform.http.Download(url, checked);
+    platform.http.Download(url, checked, request);
     checked.Check();
   } else {
-    platform.http.Download(url, *file);
+    platform.http.Download(url, *file, request);
   }
   file->Commit();
 }
+
+// The package's progress on the splash window, taken away when the download ends either way.
+class SplashProgress : public DownloadProgress {
+ public:
+  explicit SplashProgress(SplashWindow& splash) : splash_(splash) {}
+  SplashProgress(const SplashProgress&) = delete;
+  SplashProgress& operator=(const SplashProgress&) = delete;
+  ~SplashProgress() override {
+    try {
+      if (shown_) splash_.HideProgress();
+    } catch (...) {  // the window going is no reason to lose the download's outcome
+    }
+  }
+  void Progress(uint64_t received, std::optional<uint64_t> announced) override {
+    splash_.ShowProgress(received, announced);
+    shown_ = true;
+  }
+
+ private:
+  SplashWindow& splash_;
+  bool shown_ = false;
+};
 
 }  // namespace
 
@@ -67,7 +90,7 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
 
     ui.DoEvents();
     const std::string list_path = UpdateDir + listName;
-    DownloadToFile(platform, base + listName, list_path);
+    DownloadToFile(platform, base + listName, list_path, {.whole_deadline = true});
     const std::string bytes =
         platform.files.ReadFileStart(list_path, kUpdateListMaxBytes + kIntegrityBlockBytes);
     const UpdateListRecord list = ReadUpdateListRecord(bytes, platform.files.Ansi());
@@ -95,8 +118,11 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     platform.files.CheckReplaceable(UpdateDir + PackageName);
     ui.DoEvents();
     // Fetched under the server's name, stored under the caller's.
-    DownloadToFile(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName,
-                   ReadIntegrityBlock(bytes));
+    {
+      SplashProgress progress(splash);
+      DownloadToFile(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName,
+                     {.progress = &progress}, ReadIntegrityBlock(bytes));
+    }
     Warn(ui, kPackageReady, MessageIcon::kInformation);
     return 1;
   };

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <filesystem>
+#include <set>
 
 #include "probe.h"
 
@@ -62,7 +66,9 @@ const Scenario kScenarios[] = {
     {"UnusableList", "<html>no list</html>", {kSplash, kUnusable + kStatus, kMain, kLaunched}},
     {"ServerDown", "http://127.0.0.1:1/", {kSplash, kUnexpected + "サーバーへの接続試行は失敗しました。 (http://127.0.0.1:PORT/di04.dat)|OK" + kStatus, kMain, kLaunched}},
     {"PackageMissing", "--version 8.1.26 --location {nginx}nowhere/", {kSplash, kOffer + kStatus, kUnexpected + "サーバーが応答 404 Not Found を返しました (http://127.0.0.1:PORT/nowhere/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
-    {"PackageCut", "--version 8.1.26 --location {faults}cut/100000/10/", {kSplash, kOffer + kStatus, kUnexpected + "受信したデータが途中で切れています (10 / 100000 バイト) (http://127.0.0.1:PORT/cut/100000/10/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
+    // Half of the package trickles in over 3 s, then the connection drops.
+    {"PackageCut", "--version 8.1.26 --location {faults}slow/1000000/500000/3000/", {kSplash, kOffer + kStatus, "progress bar moving, window answering",
+     kUnexpected + "受信したデータが途中で切れています (500000 / 1000000 バイト) (http://127.0.0.1:PORT/slow/1000000/500000/3000/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
     // Signed lists ({pkg}: the package as released, {key}/{other}: private keys; {flip}: one byte
     // of the record changed after signing) read by the vendor's build; {https}: list and package
     // over TLS.
@@ -160,9 +166,19 @@ TEST_P(EndToEnd, Scenario) {
   Lines seen;
   HWND splash = nullptr;
   ULONGLONG splash_after = GetTickCount64(), main_seen = 0;
-  bool splash_gone_at_main = false, running_at_main = false;
+  bool splash_gone_at_main = false, running_at_main = false, bar_unanswered = false;
+  std::set<DWORD_PTR> bar_positions;  // a download's progress, asked within 100 ms
+  size_t bar_at = 0;
   ASSERT_TRUE(WaitUntil(
       [&] {
+        for (HWND bar : Controls(splash, L"msctls_progress32")) {
+          DWORD_PTR position = 0;
+          if (bar_positions.empty()) bar_at = seen.size();
+          if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 100, &position))
+            bar_positions.insert(position);
+          else
+            bar_unanswered = true;
+        }
         for (HWND window : Windows(launcher.id)) {
           if (Text(window) == kSplashCaption && !splash) {
             seen.push_back("splash " + Describe(splash = window));
@@ -184,6 +200,11 @@ TEST_P(EndToEnd, Scenario) {
       },
       std::chrono::seconds(60)));
   const ULONGLONG ended = GetTickCount64();
+  if (bar_positions.size() > 1) {  // a download too quick to watch moves no bar here
+    seen.insert(seen.begin() + static_cast<ptrdiff_t>(bar_at),
+                std::string("progress bar moving, window ") +
+                    (bar_unanswered ? "not answering" : "answering"));
+  }
   // The package starts as the launcher ends.
   const bool started = s.transcript.size() > 3 && s.transcript[3].starts_with("package ");
   WaitUntil([&] { return !Record(package).empty(); }, std::chrono::milliseconds(started * 5000));

@@ -81,6 +81,10 @@ class FakeSplash : public SplashWindow {
   std::string TitleLabelText() override { return title_; }
   void SetTitleLabelText(const std::string& text) override { fake_.Note("splash title=" + (title_ = text)); }
   void SetStatusText(const std::string& text) override { fake_.Note("splash status=" + text); }
+  void ShowProgress(uint64_t received, std::optional<uint64_t> announced) override {
+    fake_.Note("splash progress " + std::to_string(received) + "/" + (announced ? std::to_string(*announced) : "?"));
+  }
+  void HideProgress() override { fake_.Note("splash progress hidden"); }
   void ShowModeless() override { fake_.Note("splash show"); }
   void Repaint() override { fake_.Note("splash repaint"); }
   uintptr_t Handle() override { return 0x51; }
@@ -179,9 +183,10 @@ class FakePlatform : public FakeState, public FileSystem, public SettingsStore, 
   double MonotonicSeconds() override { return clock; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override { return env.count(name) ? std::optional(env[name]) : std::nullopt; }
   [[noreturn]] void EndProcess() override { Note("end"), throw ProcessEnded{}; }
-  void Download(const std::string& url, ByteSink& sink) override {
+  void Download(const std::string& url, ByteSink& sink, const DownloadRequest& request) override {
     sink.Write(web.count(url) ? web[url] : "<html>part");  // what arrives before a failure
-    Note("get " + url, url);
+    if (request.progress && web.count(url)) request.progress->Progress(web[url].size(), web[url].size());
+    Note("get " + url + (request.whole_deadline ? " (with a deadline)" : ""), url);
     if (!web.count(url)) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
   }
   std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override {

@@ -4,21 +4,29 @@
 certificate of the tests' own CA (DIR/tls/ca.der, to be trusted in the tests' Wine prefix only)
 for 127.0.0.1, one for another name and one of a CA nobody trusts, and /downgrade/PATH sending
 https to http. The fault server answers /cut/N/M/... with N bytes announced and M sent before it
-closes, /hang/N/M/... the same but then stays silent, /stall/... never. Their ports land in
+closes, /slow/N/M/MS/... the same with the M bytes spread over MS milliseconds, /hang/N/M/...
+like cut but then stays silent, /stall/... never. Their ports land in
 DIR/NAME.port: nginx, https, wrongname, untrusted, faults."""
 import http.server, os, signal, socket, subprocess, sys, time
 
 
 class Faults(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
-        kind, *sizes = self.path.strip("/").split("/")[:3]
-        if kind in ("cut", "hang"):
+        kind, *sizes = self.path.strip("/").split("/")[:4]
+        if kind in ("cut", "hang", "slow"):
             self.send_response(200)
             self.send_header("Content-Length", sizes[0])
             self.end_headers()
-            self.wfile.write(b"c" * int(sizes[1]))
-            self.wfile.flush()
-        if kind != "cut":
+            pieces = 20 if kind == "slow" else 1
+            sent = 0
+            for piece in range(1, pieces + 1):
+                size = int(sizes[1]) * piece // pieces - sent
+                self.wfile.write(b"c" * size)
+                self.wfile.flush()
+                sent += size
+                if kind == "slow":
+                    time.sleep(int(sizes[2]) / 1000 / pieces)
+        if kind not in ("cut", "slow"):
             time.sleep(300)
 
 

@@ -52,9 +52,9 @@ const std::string kNoMain = Box(kTitle, "-", "OK", kTitle + "メインプログ�
 const std::string kRefused = Box(kTitle, "-", "OK", "ハナミズ台帳ツールVer4を利用するためには\r\nMeridex V8以降のバージョンが必要です。");
 const std::string kOffer = Box("最新版への更新", "-", "OK/Cancel", "現在使用中のプログラムはバージョン 8.1.25 です。\r\rサーバー上に最新バージョン 8.1.26 が更新されています。\r\r更新を実行しますか");
 const std::string kNoModule = Box(kTitle, "-", "OK", "ツールが正しくインストールされていません");
-const J kFetchList = {"events", "get http://u/di04.dat", "save C:\\Temp\\di04.dat"};
-const J kDownload = {"splash status=setup.exe ファイルをダウンロード中", "events", "get http://p/setup.exe"};
-const J kSaved = {"save C:\\Temp\\setup.exe"};
+const J kFetchList = {"events", "get http://u/di04.dat (with a deadline)", "save C:\\Temp\\di04.dat"};
+const J kDownload = {"splash status=setup.exe ファイルをダウンロード中", "events", "splash progress 10/10", "get http://p/setup.exe"};
+const J kSaved = {"save C:\\Temp\\setup.exe", "splash progress hidden"};
 const J kReady = {"beep", Box("確認", "i", "OK", "パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。")};
 const J kEnter = {"drive C", "cd C:\\Tools\\Ledger"}, kPoll = {"sleep 100", "events"}, kStart = {"start \"C:\\a b\\M.exe\" /x show=7"};
 const AppError kNoWindow(1400, "ウィンドウ ハンドルが無効です。"), kMissing(2, "見つかりません。");
@@ -86,11 +86,11 @@ J RunMain(const std::string& dir = kDir, const std::string& kinds = "水門,ポ�
 const J kLaunched = SplashUp() + J{"set di04\\system\\ﾗﾝﾁｬｰ=2"};
 
 const UpdateCase kUpdateChecks[] = {
-    {"caller's name", Serve(kNewer), 1, kFetchList + J{kOffer} + kDownload + J{"save C:\\Temp\\my.exe"} + kReady, "http://u/", "di04.dat", kTemp, "my.exe"},
+    {"caller's name", Serve(kNewer), 1, kFetchList + J{kOffer} + kDownload + J{"save C:\\Temp\\my.exe", "splash progress hidden"} + kReady, "http://u/", "di04.dat", kTemp, "my.exe"},
     {"no list name", Serve(kNewer), -1, {Box("確認", "i", "OK", "リストファイルの指定がありません。")}, "", ""},
-    {"vendor's address", Serve(kNewer, kVendor) + kCancel, 0, J{"events", "get " + kVendor, "save C:\\Temp\\di04.dat", kOffer}, ""},
-    {"no separator added", Serve(kNewer), -1, J{"events", "get http://udi04.dat"} + Unexpected("サーバー名またはアドレスを解決できませんでした"), "http://u"},
-    {"update dir C:\\", Serve(kNewer) + kCancel, 0, J{"events", "get http://u/di04.dat", "save C:\\di04.dat", kOffer}, "http://u/", "di04.dat", ""},
+    {"vendor's address", Serve(kNewer, kVendor) + kCancel, 0, J{"events", "get " + kVendor + " (with a deadline)", "save C:\\Temp\\di04.dat", kOffer}, ""},
+    {"no separator added", Serve(kNewer), -1, J{"events", "get http://udi04.dat (with a deadline)"} + Unexpected("サーバー名またはアドレスを解決できませんでした"), "http://u"},
+    {"update dir C:\\", Serve(kNewer) + kCancel, 0, J{"events", "get http://u/di04.dat (with a deadline)", "save C:\\di04.dat", kOffer}, "http://u/", "di04.dat", ""},
     {"installed minor newer", Serve({0, 8, 0, 99, "h/", "a.exe"}), 0, kFetchList},
     {"older major", Serve({0, 7, 9, 9, "h/", "a.exe"}), -1, kFetchList + J{"beep", Box("確認", "!", "OK", "バージョン情報が正しくありません。　7")}},
     {"mode 32767", Serve({32767, 8, 1, 26, "h/", "a.exe"}), -1, kFetchList + J{kOffer} + Unexpected("オーバーフローしました。")},
@@ -99,7 +99,7 @@ const UpdateCase kUpdateChecks[] = {
     {"signed", ServeSigned(kNewer) + kKeyBuiltIn, 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
     {"unsigned, a key built in", Serve(kNewer) + kKeyBuiltIn, -1, kFetchList + kUnusable},
     {"another key's", ServeSigned(kNewer, kPackage, kOtherKey) + kKeyBuiltIn, -1, kFetchList + kUnusable},
-    {"package altered", ServeSigned(kNewer, "MZ\0packagf") + kKeyBuiltIn, -1, kFetchList + J{kOffer} + kDownload + Unexpected(kNotReleased)},
+    {"package altered", ServeSigned(kNewer, std::string("MZ\0packagf", 10)) + kKeyBuiltIn, -1, kFetchList + J{kOffer} + kDownload + J{"splash progress hidden"} + Unexpected(kNotReleased)},
     {"no key, longer", ServeSigned(kNewer, kPackage + "!", ""), -1, kFetchList + J{kOffer, kDownload[0], kDownload[1]} + Unexpected(kNotReleased)},
     {"no key, as released", ServeSigned(kNewer, kPackage, ""), 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
     {"largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, 0, kFetchList + J{kOffer}},

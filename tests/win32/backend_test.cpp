@@ -2,6 +2,8 @@
 // errors at their edges, the message boxes' icons and the splash window in its own process.
 
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <filesystem>
 #include <functional>
@@ -18,14 +20,19 @@ namespace {
 using namespace probe;
 
 TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
-  struct : ByteSink {
+  // What arrives (or the error), and for a watched download how its progress went.
+  struct : ByteSink, DownloadProgress {
     void Write(std::string_view bytes) override {
       if (full)
         throw AppError(112, "ディスクがいっぱいです。 (D:\\x)");  // the file's, not the server's
       text += bytes;
     }
-    std::string text;
+    void Progress(uint64_t received, std::optional<uint64_t> announced) override {
+      ++calls, last = std::to_string(received) + "/" + std::to_string(announced.value_or(0));
+    }
+    std::string text, last;
     bool full = false;
+    int calls = 0;
   } sink;
   const std::string www = Server("www"), nginx = Server("nginx"), faults = Server("faults"),
                     https = Server("https");
@@ -39,14 +46,26 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
       {nginx + "empty", ""}, {nginx + "loop", "12156 転送が 10 回を超えました (" + nginx + "loop)"}, {"ftp://127.0.0.1/x", "12006 URL スキームを認識できなかったかサポートしていません。 (ftp://127.0.0.1/x)"},
       {https + "tls", "secure"}, {https + "downgrade/tls", "12040 安全な接続 (https) から安全でない接続への転送を拒否しました: " + nginx + "tls (" + https + "downgrade/tls)"},
       {Server("wrongname") + "tls", "12038 " + kDistrusted + "SSL 証明書の一般名 (ホスト名フィールド) が不適切です。 (" + Server("wrongname") + "tls)"},
-      {Server("untrusted") + "tls", "12057 " + kDistrusted + "Windows error 12057 (" + Server("untrusted") + "tls)"}};
+      {Server("untrusted") + "tls", "12057 " + kDistrusted + "Windows error 12057 (" + Server("untrusted") + "tls)"},
+      {"watch " + faults + "slow/2000/2000/1000", std::string(2000, 'c') + " in several steps up to 2000/2000"},
+      {"deadline " + faults + "slow/1000/1000/3000", "12002 ダウンロードが 1 秒以内に終わりませんでした (" + faults + "slow/1000/1000/3000)"},
+      {faults + "slow/100/15/4000", "12002 ダウンロードが止まりました (2 秒間に 64 バイト未満) (" + faults + "slow/100/15/4000)"}};
   // clang-format on
-  Win32HttpClient http({2000, 1000});
-  for (const auto& [url, outcome] : cases) {
+  Win32HttpClient http({.connect_ms = 2000,
+                        .receive_ms = 1000,
+                        .deadline_ms = 1000,
+                        .stall_window_ms = 2000,
+                        .stall_bytes = 64});
+  for (const auto& [line, outcome] : cases) {
     const auto start = GetTickCount64();
-    sink.text.clear(), sink.full = url.starts_with("full ");
+    const std::string how =
+        line.find(' ') == std::string::npos ? "" : line.substr(0, line.find(' '));
+    const std::string url = line.substr(how.empty() ? 0 : how.size() + 1);
+    sink.text.clear(), sink.calls = 0, sink.full = how == "full";
     try {
-      http.Download(url.substr(sink.full ? 5 : 0), sink);
+      http.Download(url, sink, {.whole_deadline = how == "deadline", .progress = &sink});
+      if (how == "watch")
+        sink.text += (sink.calls >= 3 ? " in several steps up to " : " in one go, ") + sink.last;
     } catch (const AppError& error) {
       sink.text = std::to_string(error.number()) + " " + error.description();
     }
@@ -165,6 +184,21 @@ TEST(Backend, SplashWindow) {
       seen.str(),
       "11 -1,0 375x107 4,0,369,101 12,16,44,48 32x32 60,24,353,41 ＭＳ Ｐゴシック 128 700 -15 "
       "24,68,349,85 ＭＳ Ｐゴシック 128 700 -15");
+  // A download's bar below the status label: half way, running on its own, gone.
+  splash->ShowProgress(5, 10);
+  const std::vector<HWND> bars = Controls(window, PROGRESS_CLASSW);
+  ASSERT_EQ(bars.size(), 1u);
+  GetWindowRect(bars[0], &r), MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+  std::ostringstream bar;
+  bar << r.left << "," << r.top << "," << r.right << "," << r.bottom << " "
+      << SendMessageW(bars[0], PBM_GETPOS, 0, 0);
+  splash->ShowProgress(7, std::nullopt);
+  const LRESULT running = SendMessageW(bars[0], PBM_GETPOS, 0, 0);
+  splash->ShowProgress(7, std::nullopt);
+  bar << " " << (SendMessageW(bars[0], PBM_GETPOS, 0, 0) != running);
+  splash->HideProgress();
+  EXPECT_EQ(bar.str() + " " + std::to_string(Controls(window, PROGRESS_CLASSW).size()),
+            "24,87,349,96 500 1 0");
   const HWND label = Controls(window, L"Static").back();
   const HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
   PostMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);

@@ -4,12 +4,16 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <utility>
 
 #include "common/app_error.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/win32_transfer.h"
 
 namespace hanamizu::win32 {
 namespace {
@@ -50,11 +54,6 @@ std::string EncodeAddress(const std::string& url) {
 }
 
 namespace {
-
-// A failure of the sink: the file's own error, which names the file and not the address.
-struct SinkFailure {
-  AppError error;
-};
 
 // A failed request; one whose certificate the system does not accept says so in its own words,
 // whichever of WinINet's certificate codes it got.
@@ -154,22 +153,26 @@ void CheckStatus(HINTERNET request, DWORD status) {
                                                    " を返しました");
 }
 
-void ReadBody(HINTERNET request, ByteSink& sink) {
+// A read returns only once its buffer is full (or the body ends), so its size adapts: up to
+// 1 MiB while reads come back quickly (WinINet under Wine is slow with small pieces and no faster
+// with larger), down to 8 KiB on a slow line, so that progress and the stall watch see the bytes
+// soon after they arrive.
+void ReadBody(HINTERNET request, TransferQueue& queue) {
+  constexpr DWORD kSmallest = 8 << 10, kLargest = 1 << 20;
   const std::optional<uint64_t> announced = ContentLength(request);
+  queue.Announce(announced);
   uint64_t received = 0;
-  std::string buffer(64 * 1024, '\0');
-  for (;;) {
+  std::string buffer(kLargest, '\0');
+  for (DWORD size = 64 << 10;;) {
+    const ULONGLONG start = GetTickCount64();
     DWORD read = 0;
-    if (!InternetReadFile(request, buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {
-      throw LastWin32Error();
-    }
+    if (!InternetReadFile(request, buffer.data(), size, &read)) throw LastWin32Error();
     if (read == 0) break;
+    const ULONGLONG took = GetTickCount64() - start;
+    if (read == size && took < 50) size = std::min(size * 2, kLargest);
+    if (took > 200) size = std::max(size / 2, kSmallest);
     received += read;
-    try {
-      sink.Write(std::string_view(buffer.data(), read));
-    } catch (const AppError& error) {
-      throw SinkFailure{error};
-    }
+    queue.Write(std::string_view(buffer.data(), read));
   }
   if (announced && received != *announced) {
     throw AppError(static_cast<int32_t>(ERROR_INTERNET_CONNECTION_ABORTED),
@@ -178,61 +181,107 @@ void ReadBody(HINTERNET request, ByteSink& sink) {
   }
 }
 
-}  // namespace
+// The request the transfer's thread may be blocked in: closed from the calling thread to give
+// up, which makes the blocked call return.
+class LiveRequest {
+ public:
+  void Set(HINTERNET request) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+      InternetCloseHandle(request);
+      throw TransferAborted{};
+    }
+    request_ = request;
+  }
+  void Release() {
+    const std::lock_guard lock(mutex_);
+    if (request_) InternetCloseHandle(std::exchange(request_, nullptr));
+  }
+  void Close() {
+    const std::lock_guard lock(mutex_);
+    closed_ = true;
+    if (request_) InternetCloseHandle(std::exchange(request_, nullptr));
+  }
+
+ private:
+  std::mutex mutex_;
+  HINTERNET request_ = nullptr;
+  bool closed_ = false;
+};
 
 // Our own requests follow redirects, so that a server that sends the launcher round in circles
-// ends in an error rather than in requests for ever.
-void Win32HttpClient::Download(const std::string& url, ByteSink& sink) {
-  std::string current = url;
-  try {
-    InternetHandle internet(
-        InternetOpenW(L"HanamizuLauncher/4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) throw LastWin32Error();
-    ApplyTimeouts(internet.get(), timeouts_);
-    for (int redirects = 0;; ++redirects) {
-      const Address address = CrackAddress(Widen(EncodeAddress(current)));
-      InternetHandle connection(InternetConnectW(internet.get(), address.host.c_str(), address.port,
-                                                 nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-      if (!connection) throw LastWin32Error();
-      ApplyTimeouts(connection.get(), timeouts_);
-      // Always the server's current answer: an update check must not see yesterday's list.
-      DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
-                    INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
-                    INTERNET_FLAG_NO_AUTO_REDIRECT;
-      if (address.secure) flags |= INTERNET_FLAG_SECURE;
-      InternetHandle request(HttpOpenRequestW(connection.get(), L"GET", address.path.c_str(),
-                                              nullptr, nullptr, nullptr, flags, 0));
-      if (!request) throw LastWin32Error();
-      ApplyTimeouts(request.get(), timeouts_);
-      if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) throw SendError();
-      const DWORD status = Status(request.get());
-      const std::optional<std::wstring> location = QueryHeader(request.get(), HTTP_QUERY_LOCATION);
-      if (status >= 300 && status < 400 && location) {
-        if (redirects == kMostRedirects) {
-          throw AppError(ERROR_HTTP_REDIRECT_FAILED,
-                         "転送が " + std::to_string(kMostRedirects) + " 回を超えました");
-        }
-        wchar_t next[INTERNET_MAX_URL_LENGTH];
-        DWORD length = INTERNET_MAX_URL_LENGTH;
-        if (!InternetCombineUrlW(Widen(EncodeAddress(current)).c_str(), location->c_str(), next,
-                                 &length, ICU_NO_ENCODE)) {
-          throw LastWin32Error();
-        }
-        const std::string target = Narrow(std::wstring_view(next, length));
-        // What came over https never continues in the clear.
-        if (address.secure && !target.starts_with("https://")) {
-          throw AppError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR,
-                         "安全な接続 (https) から安全でない接続への転送を拒否しました: " + target);
-        }
-        current = target;
-        continue;
+// ends in an error rather than in requests for ever. current follows the redirects.
+void Fetch(std::string& current, TransferQueue& queue, LiveRequest& live,
+           const HttpTimeouts& timeouts) {
+  InternetHandle internet(
+      InternetOpenW(L"HanamizuLauncher/4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!internet) throw LastWin32Error();
+  ApplyTimeouts(internet.get(), timeouts);
+  for (int redirects = 0;; ++redirects) {
+    const Address address = CrackAddress(Widen(EncodeAddress(current)));
+    InternetHandle connection(InternetConnectW(internet.get(), address.host.c_str(), address.port,
+                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) throw LastWin32Error();
+    ApplyTimeouts(connection.get(), timeouts);
+    // Always the server's current answer: an update check must not see yesterday's list.
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
+                  INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
+                  INTERNET_FLAG_NO_AUTO_REDIRECT;
+    if (address.secure) flags |= INTERNET_FLAG_SECURE;
+    const HINTERNET request = HttpOpenRequestW(connection.get(), L"GET", address.path.c_str(),
+                                               nullptr, nullptr, nullptr, flags, 0);
+    if (!request) throw LastWin32Error();
+    live.Set(request);
+    const std::unique_ptr<LiveRequest, void (*)(LiveRequest*)> release(
+        &live, [](LiveRequest* held) { held->Release(); });
+    ApplyTimeouts(request, timeouts);
+    if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) throw SendError();
+    const DWORD status = Status(request);
+    const std::optional<std::wstring> location = QueryHeader(request, HTTP_QUERY_LOCATION);
+    if (status >= 300 && status < 400 && location) {
+      if (redirects == kMostRedirects) {
+        throw AppError(ERROR_HTTP_REDIRECT_FAILED,
+                       "転送が " + std::to_string(kMostRedirects) + " 回を超えました");
       }
-      CheckStatus(request.get(), status);
-      ReadBody(request.get(), sink);
-      return;
+      wchar_t next[INTERNET_MAX_URL_LENGTH];
+      DWORD length = INTERNET_MAX_URL_LENGTH;
+      if (!InternetCombineUrlW(Widen(EncodeAddress(current)).c_str(), location->c_str(), next,
+                               &length, ICU_NO_ENCODE)) {
+        throw LastWin32Error();
+      }
+      const std::string target = Narrow(std::wstring_view(next, length));
+      // What came over https never continues in the clear.
+      if (address.secure && !target.starts_with("https://")) {
+        throw AppError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR,
+                       "安全な接続 (https) から安全でない接続への転送を拒否しました: " + target);
+      }
+      current = target;
+      continue;
     }
-  } catch (const SinkFailure& failure) {
-    throw failure.error;
+    CheckStatus(request, status);
+    ReadBody(request, queue);
+    return;
+  }
+}
+
+}  // namespace
+
+// The transfer runs on a thread of its own while this one keeps the launcher's windows answering;
+// the bytes reach sink here.
+void Win32HttpClient::Download(const std::string& url, ByteSink& sink,
+                               const DownloadRequest& request) {
+  std::string current = url;  // the transfer's thread moves it along redirects; read once joined
+  LiveRequest live;
+  TransferLimits limits;
+  if (request.whole_deadline) limits.deadline = std::chrono::milliseconds(timeouts_.deadline_ms);
+  limits.stall_window = std::chrono::milliseconds(timeouts_.stall_window_ms);
+  limits.stall_bytes = timeouts_.stall_bytes;
+  try {
+    RunPumpedTransfer([&](TransferQueue& queue) { Fetch(current, queue, live, timeouts_); },
+                      [&] { live.Close(); }, sink, request.progress, limits);
+  } catch (const TargetFailure& failure) {
+    // The file's own error names the file, not the address.
+    std::rethrow_exception(failure.error);
   } catch (const AppError& error) {
     // The user (and whoever reads the report) needs to know which address failed.
     throw AboutAddress(error, current);

@@ -8,8 +8,12 @@
 namespace hanamizu::win32 {
 
 struct HttpTimeouts {
-  uint32_t connect_ms = 60000;  // to reach the server
-  uint32_t receive_ms = 60000;  // without any data arriving; not a limit on the whole download
+  uint32_t connect_ms = 60000;   // to reach the server
+  uint32_t receive_ms = 60000;   // without any data arriving in one read
+  uint32_t deadline_ms = 60000;  // for the whole of a download that has a deadline (the list)
+  // Any download fails as stalled when less than stall_bytes arrive in stall_window_ms.
+  uint32_t stall_window_ms = 60000;
+  uint64_t stall_bytes = 64 << 10;
 };
 
 // An address as a server expects it: a host name outside ASCII in its IDN form, and bytes outside
@@ -24,7 +28,8 @@ class Win32HttpClient : public HttpClient {
   explicit Win32HttpClient(HttpTimeouts timeouts) : timeouts_(timeouts) {}
   void SetTimeouts(HttpTimeouts timeouts) { timeouts_ = timeouts; }
 
-  void Download(const std::string& url, ByteSink& sink) override;
+  using HttpClient::Download;
+  void Download(const std::string& url, ByteSink& sink, const DownloadRequest& request) override;
 
  private:
   HttpTimeouts timeouts_;

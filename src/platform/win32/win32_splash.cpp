@@ -1,7 +1,10 @@
 #include "platform/win32/win32_splash.h"
 
+#include <commctrl.h>
+
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_screen.h"
@@ -23,6 +26,7 @@ constexpr int kFrame1 = 1;
 constexpr int kImage1 = 2;
 constexpr int kLabel1 = 3;
 constexpr int kLblKidochu = 4;
+constexpr int kProgress = 5;
 
 struct TwipsRect {
   int left, top, width, height;
@@ -34,6 +38,9 @@ constexpr TwipsRect kFrame1Rect{60, 0, 5475, 1515};
 constexpr TwipsRect kImage1Rect{120, 240, 480, 480};
 constexpr TwipsRect kLabel1Rect{840, 360, 4395, 255};
 constexpr TwipsRect kLblKidochuRect{300, 1020, 4875, 255};
+// In the frame's space below lblKidochu, while a download runs.
+constexpr TwipsRect kProgressRect{300, 1305, 4875, 135};
+constexpr int kProgressSteps = 1000;
 
 // One line, clipped at the label's edges, in the label's font on the dialog face colour.
 void DrawLabel(const DRAWITEMSTRUCT& item) {
@@ -176,6 +183,29 @@ void Win32SplashWindow::SetStatusText(const std::string& text) {
   if (!SetWindowTextW(status_label_, Widen(text).c_str())) throw LastWin32Error();
 }
 
+void Win32SplashWindow::ShowProgress(uint64_t received, std::optional<uint64_t> announced) {
+  if (!progress_) {
+    const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    progress_ = CreateControl(window_.get(), PROGRESS_CLASSW, nullptr, PBS_SMOOTH, kProgress,
+                              kProgressRect, dpi_);
+    // Above the group box, which would otherwise paint over it.
+    SetWindowPos(progress_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
+  }
+  // Without an announced length the bar runs round, a step each time.
+  const LRESULT position =
+      announced ? static_cast<LRESULT>(*announced ? kProgressSteps * (received * 1.0 / *announced)
+                                                  : kProgressSteps)
+                : (SendMessageW(progress_, PBM_GETPOS, 0, 0) + kProgressSteps / 20) %
+                      (kProgressSteps + 1);
+  SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32SplashWindow::HideProgress() {
+  if (progress_) DestroyWindow(std::exchange(progress_, nullptr));
+}
+
 void Win32SplashWindow::ShowModeless() {
   ShowWindow(window_.get(), SW_SHOWNORMAL);
   UpdateWindow(window_.get());
@@ -191,6 +221,7 @@ uintptr_t Win32SplashWindow::Handle() {
 }
 
 void Win32SplashWindow::Unload() {
+  progress_ = nullptr;
   title_label_ = nullptr;
   status_label_ = nullptr;
   window_.reset();

@@ -23,6 +23,8 @@ class Win32SplashWindow : public SplashWindow {
   std::string TitleLabelText() override;
   void SetTitleLabelText(const std::string& text) override;
   void SetStatusText(const std::string& text) override;
+  void ShowProgress(uint64_t received, std::optional<uint64_t> announced) override;
+  void HideProgress() override;
   void ShowModeless() override;
   void Repaint() override;
   uintptr_t Handle() override;
@@ -36,6 +38,7 @@ class Win32SplashWindow : public SplashWindow {
   WindowHandle window_;
   HWND title_label_ = nullptr;
   HWND status_label_ = nullptr;
+  HWND progress_ = nullptr;  // while a download runs
 };
 
 }  // namespace hanamizu::win32

@@ -1,0 +1,156 @@
+#include "platform/win32/win32_transfer.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "common/app_error.h"
+#include "platform/win32/win32_handles.h"
+
+namespace hanamizu::win32 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kTick = std::chrono::milliseconds(100);
+constexpr size_t kMostWaiting = 8 << 20;  // bytes read but not yet written
+
+class Queue : public TransferQueue {
+ public:
+  Queue() : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+  void Announce(std::optional<uint64_t> length) override {
+    const std::lock_guard lock(mutex_);
+    announced_ = length;
+  }
+  void Write(std::string_view bytes) override {
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [&] { return waiting_ < kMostWaiting || aborted_; });
+    if (aborted_) throw TransferAborted{};
+    chunks_.emplace_back(bytes);
+    waiting_ += bytes.size();
+    SetEvent(wake_.get());
+  }
+
+  // Fetch's side is done, well or not.
+  void Finish(std::exception_ptr failure) {
+    const std::lock_guard lock(mutex_);
+    finished_ = true, failure_ = failure;
+    SetEvent(wake_.get());
+  }
+  void Abort() {
+    const std::lock_guard lock(mutex_);
+    aborted_ = true;
+    room_.notify_all();
+  }
+  // What has arrived since the last call, and whether that was the end.
+  std::deque<std::string> Take(bool& finished, std::optional<uint64_t>& announced) {
+    const std::lock_guard lock(mutex_);
+    std::deque<std::string> taken;
+    taken.swap(chunks_);
+    waiting_ = 0;
+    room_.notify_all();
+    finished = finished_, announced = announced_;
+    return taken;
+  }
+  std::exception_ptr failure() {
+    const std::lock_guard lock(mutex_);
+    return failure_;
+  }
+  HANDLE wake() const { return wake_.get(); }
+
+ private:
+  KernelHandle wake_;
+  std::mutex mutex_;
+  std::condition_variable room_;
+  std::deque<std::string> chunks_;
+  size_t waiting_ = 0;
+  bool finished_ = false, aborted_ = false;
+  std::exception_ptr failure_;
+  std::optional<uint64_t> announced_;
+};
+
+// Whatever the calling thread's windows have waiting.
+void HandleMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {  // for the caller's own loop, later
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
+                       const std::function<void()>& abort, ByteSink& target,
+                       DownloadProgress* progress, const TransferLimits& limits) {
+  Queue queue;
+  std::thread worker([&] {
+    try {
+      fetch(queue);
+      queue.Finish(nullptr);
+    } catch (...) {
+      queue.Finish(std::current_exception());
+    }
+  });
+  const auto stop = [&] {
+    queue.Abort(), abort();
+    worker.join();
+  };
+  const Clock::time_point start = Clock::now();
+  Clock::time_point shown{}, mark = start;
+  uint64_t received = 0, received_at_mark = 0;
+  std::optional<uint64_t> announced;
+  for (bool finished = false; !finished;) {
+    const HANDLE wake = queue.wake();
+    MsgWaitForMultipleObjects(1, &wake, FALSE, static_cast<DWORD>(kTick.count()), QS_ALLINPUT);
+    HandleMessages();
+    for (const std::string& chunk : queue.Take(finished, announced)) {
+      try {
+        target.Write(chunk);
+      } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        stop();
+        throw TargetFailure{failure};
+      }
+      received += chunk.size();
+    }
+    const Clock::time_point now = Clock::now();
+    if (received - received_at_mark >= limits.stall_bytes) mark = now, received_at_mark = received;
+    if (!finished && limits.deadline && now - start > *limits.deadline) {
+      stop();
+      throw AppError(ERROR_INTERNET_TIMEOUT, "ダウンロードが " +
+                                                 std::to_string(limits.deadline->count() / 1000) +
+                                                 " 秒以内に終わりませんでした");
+    }
+    if (!finished && now - mark > limits.stall_window) {
+      stop();
+      throw AppError(ERROR_INTERNET_TIMEOUT,
+                     "ダウンロードが止まりました (" +
+                         std::to_string(limits.stall_window.count() / 1000) + " 秒間に " +
+                         std::to_string(limits.stall_bytes) + " バイト未満)");
+    }
+    if (progress && (finished || now - shown >= kTick)) {
+      try {
+        progress->Progress(received, announced);
+      } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        stop();
+        throw TargetFailure{failure};
+      }
+      shown = now;
+    }
+  }
+  worker.join();
+  if (const std::exception_ptr failure = queue.failure()) std::rethrow_exception(failure);
+}
+
+}  // namespace hanamizu::win32

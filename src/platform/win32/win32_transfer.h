@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "platform/http.h"
+
+namespace hanamizu::win32 {
+
+// Where a transfer running on its own thread hands its bytes over. Write() waits while enough
+// is already waiting, and throws TransferAborted once the caller has given up.
+class TransferQueue : public ByteSink {
+ public:
+  virtual void Announce(std::optional<uint64_t> length) = 0;
+};
+struct TransferAborted {};
+
+struct TransferLimits {
+  std::optional<std::chrono::milliseconds> deadline;  // for the whole transfer
+  std::chrono::milliseconds stall_window{60000};      // fails when less than stall_bytes
+  uint64_t stall_bytes = 64 << 10;                    //   arrive within the window
+};
+
+// Runs fetch on a thread of its own while the calling thread keeps its windows answering
+// (messages handled at least every 100 ms): the bytes come back in order and go to target on the
+// calling thread, with progress at most every 100 ms. When target throws, the limits are
+// broken, or fetch fails, abort() is called for fetch's blocked calls to return, fetch's thread
+// is joined and the error thrown: target's as it is, the limits' as AppError, fetch's as fetch
+// threw it.
+void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
+                       const std::function<void()>& abort, ByteSink& target,
+                       DownloadProgress* progress, const TransferLimits& limits);
+
+// What target threw, told apart from fetch's failures.
+struct TargetFailure {
+  std::exception_ptr error;
+};
+
+}  // namespace hanamizu::win32
