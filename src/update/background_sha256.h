@@ -17,7 +17,7 @@ namespace hanamizu {
 // beyond that Add() waits for the hash to catch up.
 class BackgroundSha256 : public Sha256 {
  public:
-  static constexpr size_t kMostWaiting = 8 << 20;
+  static constexpr size_t kMostWaiting = 4 << 20;
 
   explicit BackgroundSha256(std::unique_ptr<Sha256> hash);
   ~BackgroundSha256() override;

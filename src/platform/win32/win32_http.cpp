@@ -162,8 +162,8 @@ void ReadBody(HINTERNET request, TransferQueue& queue) {
   const std::optional<uint64_t> announced = ContentLength(request);
   queue.Announce(announced);
   uint64_t received = 0;
-  std::string buffer(kLargest, '\0');
   for (DWORD size = 64 << 10;;) {
+    std::string buffer = queue.Buffer(size);
     const ULONGLONG start = GetTickCount64();
     DWORD read = 0;
     if (!InternetReadFile(request, buffer.data(), size, &read)) throw LastWin32Error();
@@ -172,7 +172,8 @@ void ReadBody(HINTERNET request, TransferQueue& queue) {
     if (read == size && took < 50) size = std::min(size * 2, kLargest);
     if (took > 200) size = std::max(size / 2, kSmallest);
     received += read;
-    queue.Write(std::string_view(buffer.data(), read));
+    buffer.resize(read);
+    queue.Push(std::move(buffer));
   }
   if (announced && received != *announced) {
     throw AppError(static_cast<int32_t>(ERROR_INTERNET_CONNECTION_ABORTED),

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/app_error.h"
 #include "platform/win32/win32_handles.h"
@@ -17,7 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kTick = std::chrono::milliseconds(100);
-constexpr size_t kMostWaiting = 8 << 20;  // bytes read but not yet written
+constexpr size_t kMostWaiting = 4 << 20;  // bytes read but not yet written
 
 class Queue : public TransferQueue {
  public:
@@ -27,13 +28,28 @@ class Queue : public TransferQueue {
     const std::lock_guard lock(mutex_);
     announced_ = length;
   }
-  void Write(std::string_view bytes) override {
+  std::string Buffer(size_t size) override {
+    std::string buffer;
+    {
+      const std::lock_guard lock(mutex_);
+      if (!spare_.empty()) buffer = std::move(spare_.back()), spare_.pop_back();
+    }
+    buffer.resize(size);
+    return buffer;
+  }
+  void Push(std::string bytes) override {
     std::unique_lock lock(mutex_);
     room_.wait(lock, [&] { return waiting_ < kMostWaiting || aborted_; });
     if (aborted_) throw TransferAborted{};
-    chunks_.emplace_back(bytes);
     waiting_ += bytes.size();
+    chunks_.push_back(std::move(bytes));
     SetEvent(wake_.get());
+  }
+  void Recycle(std::deque<std::string> used) {
+    const std::lock_guard lock(mutex_);
+    for (std::string& buffer : used) {
+      if (spare_.size() < 4) spare_.push_back(std::move(buffer));
+    }
   }
 
   // Fetch's side is done, well or not.
@@ -68,6 +84,7 @@ class Queue : public TransferQueue {
   std::mutex mutex_;
   std::condition_variable room_;
   std::deque<std::string> chunks_;
+  std::vector<std::string> spare_;
   size_t waiting_ = 0;
   bool finished_ = false, aborted_ = false;
   std::exception_ptr failure_;
@@ -113,7 +130,8 @@ void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
     const HANDLE wake = queue.wake();
     MsgWaitForMultipleObjects(1, &wake, FALSE, static_cast<DWORD>(kTick.count()), QS_ALLINPUT);
     HandleMessages();
-    for (const std::string& chunk : queue.Take(finished, announced)) {
+    std::deque<std::string> chunks = queue.Take(finished, announced);
+    for (const std::string& chunk : chunks) {
       try {
         target.Write(chunk);
       } catch (...) {
@@ -123,6 +141,7 @@ void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
       }
       received += chunk.size();
     }
+    queue.Recycle(std::move(chunks));
     const Clock::time_point now = Clock::now();
     if (received - received_at_mark >= limits.stall_bytes) mark = now, received_at_mark = received;
     if (!finished && limits.deadline && now - start > *limits.deadline) {

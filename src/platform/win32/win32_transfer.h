@@ -4,16 +4,21 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "platform/http.h"
 
 namespace hanamizu::win32 {
 
-// Where a transfer running on its own thread hands its bytes over. Write() waits while enough
-// is already waiting, and throws TransferAborted once the caller has given up.
-class TransferQueue : public ByteSink {
+// Where a transfer running on its own thread hands its bytes over, in buffers that go round
+// (fresh memory for every read costs more than the read). Push() waits while enough is already
+// waiting, and throws TransferAborted once the caller has given up.
+class TransferQueue {
  public:
+  virtual ~TransferQueue() = default;
   virtual void Announce(std::optional<uint64_t> length) = 0;
+  virtual std::string Buffer(size_t size) = 0;  // one to read into: size bytes, maybe used before
+  virtual void Push(std::string bytes) = 0;
 };
 struct TransferAborted {};
 
