@@ -34,9 +34,8 @@ $(awk '{ for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
   printf "| %d MiB | %d ms | %d KiB | %d KiB |\n", f["bytes"] / 1048576, f["ms"],
     f["peak_working_set_kib"], f["peak_pagefile_kib"] }' "$raw")
 
-The download streams through a few buffers that go round (at most 4 MiB waiting for the file), so
-the peak should not grow with the
-package. Measured on $(nproc) cores of $(cpu_model), load average $load_before at the start.
+The download streams through a few buffers that go round (at most 4 MiB waiting for the file),
+so the peak should not grow with the package. Measured on $(nproc) cores of $(cpu_model), load average $load_before at the start.
 REPORT
 }
 
