@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """servers.py start|stop DIR: the tests' servers on 127.0.0.1. nginx serves DIR/www, answers
-/redirect/PATH with a 302 to /PATH and /loop with a 302 to itself; over TLS the same, with a
-certificate of the tests' own CA (DIR/tls/ca.der, to be trusted in the tests' Wine prefix only)
-for 127.0.0.1, one for another name and one of a CA nobody trusts, and /downgrade/PATH sending
-https to http. The fault server answers /cut/N/M/... with N bytes announced and M sent before it
-closes, /slow/N/M/MS/... the same with the M bytes spread over MS milliseconds, /hang/N/M/...
-like cut but then stays silent, /stall/... never. Their ports land in
-DIR/NAME.port: nginx, https, wrongname, untrusted, faults."""
+/redirect/PATH with a 302 to /PATH and /loop with a 302 to itself, and serves /slow/PATH at
+256 KiB/s; over TLS the same, with a certificate of the tests' own CA (DIR/tls/ca.der, to be
+trusted in the tests' Wine prefix only) for 127.0.0.1, one for another name and one of a CA
+nobody trusts, and /downgrade/PATH sending https to http. The fault server answers /cut/N/M/...
+with N bytes announced and M sent before it closes, /slow/N/M/MS/... the same with the M bytes
+spread over MS milliseconds, /hang/N/M/... like cut but then stays silent, /stall/... never.
+Their ports land in DIR/NAME.port: nginx, https, wrongname, untrusted, faults."""
 import http.server, os, signal, socket, subprocess, sys, time
 
 
@@ -72,7 +72,8 @@ def start(state):
                   for name in ("https", "wrongname", "untrusted"))
     with open(state + "/nginx.conf", "w") as conf:  # as root, the worker must not be "nobody"
         conf.write(f"{'user root;' if os.getuid() == 0 else ''} pid {state}/nginx.pid; events {{}}\n"
-                   f"http {{ access_log off; {temp} server {{ listen 127.0.0.1:{port}; root {state}/www; {locations} }}\n"
+                   f"http {{ access_log off; {temp} server {{ listen 127.0.0.1:{port}; root {state}/www; {locations}\n"
+                   f"  location /slow/ {{ alias {state}/www/; limit_rate 256k; }} }}\n"
                    f"{tls} }}\n")
     subprocess.run(["nginx", "-p", state, "-e", state + "/error.log", "-c", state + "/nginx.conf"], check=True)
     faults = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Faults)

@@ -3,6 +3,7 @@
 // with OK after a pause long enough for a person to read it.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -60,6 +61,8 @@ int wmain(int argc, wchar_t** argv) {
   Process launcher("\"" + install + "\\launcher.exe\" boot", install);
   Say("launcher.exe boot started (process " + std::to_string(launcher.id) + ")");
   std::set<HWND> seen;
+  HWND splash = nullptr;
+  bool progress_shown = false;
   int shot = 0;
   const auto save = [&](HWND window, const char* what) {
     char name[32];
@@ -69,9 +72,19 @@ int wmain(int argc, wchar_t** argv) {
   };
   const bool ended = WaitUntil(
       [&] {
+        // A third of the way into the package, once.
+        for (HWND bar : progress_shown ? std::vector<HWND>() : Controls(splash, PROGRESS_CLASSW)) {
+          const LRESULT position = SendMessageW(bar, PBM_GETPOS, 0, 0);
+          if (position < 300) continue;
+          progress_shown = true;
+          Say("the package is arriving: the progress bar stands at " +
+              std::to_string(position / 10) + " %");
+          save(splash, "progress");
+        }
         for (HWND window : Windows(launcher.id)) {
           if (!seen.insert(window).second) continue;
           if (Text(window) == "起動中・・・") {
+            splash = window;
             Say("splash window " + Describe(window));
             save(window, "splash");
             continue;
