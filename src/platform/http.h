@@ -7,10 +7,18 @@
 
 namespace hanamizu {
 
+// How the server answered, before the first byte of the body.
+struct DownloadStart {
+  uint64_t offset = 0;                   // where the body goes: 0, or a resumed download's offset
+  std::string validator;                 // ETag (a strong one), else Last-Modified; maybe empty
+  std::optional<uint64_t> whole_length;  // of the whole file, as announced
+};
+
 // Where a download's bytes go, in the order they arrive, on the caller's thread.
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
+  virtual void Start(const DownloadStart&) {}
   virtual void Write(std::string_view bytes) = 0;
 };
 
@@ -22,11 +30,18 @@ class DownloadProgress {
   virtual void Progress(uint64_t received, std::optional<uint64_t> announced) = 0;
 };
 
+// Asks for the rest of a file from offset, if the server's validator still is the one given.
+struct ResumeFrom {
+  uint64_t offset = 0;
+  std::string validator;
+};
+
 struct DownloadRequest {
   // A list must arrive whole within the client's deadline; a package may take as long as it
   // keeps coming.
   bool whole_deadline = false;
-  DownloadProgress* progress = nullptr;
+  DownloadProgress* progress = nullptr;   // told the whole file's bytes received and length
+  std::optional<ResumeFrom> resume = {};  // the server may answer with the whole file instead
 };
 
 class HttpClient {
@@ -36,8 +51,7 @@ class HttpClient {
   // body into sink, while the caller's windows keep answering. Throws AppError when there is no
   // answer in time, when the final status is not 2xx, when the body ends before its announced
   // length, stalls, or misses its deadline; sink may then hold a part.
-  virtual void Download(const std::string& url, ByteSink& sink,
-                        const DownloadRequest& request) = 0;
+  virtual void Download(const std::string& url, ByteSink& sink, const DownloadRequest& request) = 0;
   void Download(const std::string& url, ByteSink& sink) { Download(url, sink, {}); }
 };
 

@@ -38,6 +38,31 @@ class PendingFile : public ByteSink {
   virtual void Commit() = 0;
 };
 
+// What identifies a part of a download: where it came from, the server's validator for that
+// version of the file (its ETag, or its Last-Modified), and the whole file's announced length.
+struct PartInfo {
+  std::string url;
+  std::string validator;
+  std::optional<uint64_t> length;
+  bool operator==(const PartInfo&) const = default;
+};
+
+// A download kept beside its target, under a name of its own, while it arrives: unlike a
+// PendingFile it stays when an attempt fails, so that the next one can pick up where it stopped.
+class PartialFile : public ByteSink {
+ public:
+  virtual uint64_t Size() = 0;
+  // What the part was saved with; nothing when there is no part or it cannot be told.
+  virtual std::optional<PartInfo> Info() = 0;
+  virtual double AgeDays() = 0;  // since it last grew
+  virtual std::string Read(uint64_t offset, size_t size) = 0;
+  // Empties the part for a download from the start, or keeps its bytes for one that goes on.
+  virtual void Restart(const PartInfo& info) = 0;
+  virtual void Continue(const PartInfo& info) = 0;
+  virtual void Commit() = 0;  // the part takes the target's name, replacing an earlier file
+  virtual void Discard() = 0;
+};
+
 enum class RegistryRoot { kUsers };
 inline constexpr uint32_t kRegSz = 1;
 
@@ -63,6 +88,8 @@ class FileSystem {
   virtual void CheckReplaceable(const std::string& path) = 0;
   // Starts writing a file that replaces path once committed.
   virtual std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) = 0;
+  // The part of a download of target kept from an earlier attempt, or an empty one.
+  virtual std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) = 0;
   // Up to max_bytes from the start of an existing file.
   virtual std::string ReadFileStart(const std::string& path, size_t max_bytes) = 0;
 };

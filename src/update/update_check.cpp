@@ -1,6 +1,7 @@
 #include "update/update_check.h"
 
 #include "common/app_error.h"
+#include "update/package_download.h"
 #include "update/update_integrity.h"
 #include "update/update_list.h"
 #include "update/update_rules.h"
@@ -35,20 +36,11 @@ void Warn(UserInterface& ui, const std::string& text, MessageIcon icon) {
   ui.ShowMessage(text, kCaption, MessageButtons::kOk, icon);
 }
 
-// Streams url into path: the file is replaced only once the whole body has arrived, and matched
-// the block when there is one, so a failed download leaves no partial file and any earlier one as
-// it was; what was checked is what takes the name.
-void DownloadToFile(Platform& platform, const std::string& url, const std::string& path,
-                    const DownloadRequest& request,
-                    const std::optional<IntegrityBlock>& block = std::nullopt) {
+// Streams the list at url into path: the file is replaced only once the whole body has arrived,
+// so a failed download leaves no partial file and any earlier one as it was.
+void DownloadList(Platform& platform, const std::string& url, const std::string& path) {
   const std::unique_ptr<PendingFile> file = platform.files.CreatePendingFile(path);
-  if (block) {
-    CheckedSink checked(*file, *block, platform.crypto, url);
-    platform.http.Download(url, checked, request);
-    checked.Check();
-  } else {
-    platform.http.Download(url, *file, request);
-  }
+  platform.http.Download(url, *file, {.whole_deadline = true});
   file->Commit();
 }
 
@@ -90,7 +82,7 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
 
     ui.DoEvents();
     const std::string list_path = UpdateDir + listName;
-    DownloadToFile(platform, base + listName, list_path, {.whole_deadline = true});
+    DownloadList(platform, base + listName, list_path);
     const std::string bytes =
         platform.files.ReadFileStart(list_path, kUpdateListMaxBytes + kIntegrityBlockBytes);
     const UpdateListRecord list = ReadUpdateListRecord(bytes, platform.files.Ansi());
@@ -120,8 +112,8 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     // Fetched under the server's name, stored under the caller's.
     {
       SplashProgress progress(splash);
-      DownloadToFile(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName,
-                     {.progress = &progress}, ReadIntegrityBlock(bytes));
+      DownloadPackage(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName,
+                      ReadIntegrityBlock(bytes), &progress);
     }
     Warn(ui, kPackageReady, MessageIcon::kInformation);
     return 1;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "common/app_error.h"
-#include "update/background_sha256.h"
 #include "update/publisher_key.h"
 #include "update/update_list.h"
 
@@ -11,8 +9,6 @@ namespace hanamizu {
 namespace {
 
 constexpr std::string_view kTag = "HMZ1";
-// NTE_BAD_SIGNATURE: what Windows itself says of a signature that does not verify.
-constexpr int32_t kBadSignature = static_cast<int32_t>(0x80090006);
 
 Sha256Digest DigestOf(std::string_view bytes, Crypto& crypto) {
   const std::unique_ptr<Sha256> hash = crypto.StartSha256();
@@ -58,29 +54,6 @@ bool IsTrustedList(std::string_view list, const std::vector<std::string>& publis
     const std::optional<P256PublicKey> key = ReadPublicKeyPem(pem);
     return key && crypto.VerifyP256(*key, digest, block->signature);
   });
-}
-
-CheckedSink::CheckedSink(ByteSink& target, const IntegrityBlock& block, Crypto& crypto,
-                         std::string url)
-    : target_(target),
-      block_(block),
-      hash_(std::make_unique<BackgroundSha256>(crypto.StartSha256())),
-      url_(std::move(url)) {}
-
-void CheckedSink::Write(std::string_view bytes) {
-  size_ += bytes.size();
-  if (size_ > block_.package_size) Mismatch();  // no need to fill the disk to know
-  hash_->Add(bytes);
-  target_.Write(bytes);
-}
-
-void CheckedSink::Check() {
-  if (size_ != block_.package_size || hash_->Finish() != block_.package_sha256) Mismatch();
-}
-
-void CheckedSink::Mismatch() const {
-  throw AppError(kBadSignature,
-                 "ダウンロードしたパッケージが発行元の署名した内容と一致しません (" + url_ + ")");
 }
 
 }  // namespace hanamizu

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/crypto.h"
-#include "platform/http.h"
 
 namespace hanamizu {
 
@@ -39,22 +38,5 @@ std::string WriteSignedList(std::string_view record, uint64_t package_size,
 // signed it.
 bool IsTrustedList(std::string_view list, const std::vector<std::string>& publisher_keys,
                    Crypto& crypto);
-
-// Passes the download of url on while it counts and hashes it. A body longer than the block's
-// size, or one that Check() finds of another size or hash, throws AppError naming the address.
-class CheckedSink : public ByteSink {
- public:
-  CheckedSink(ByteSink& target, const IntegrityBlock& block, Crypto& crypto, std::string url);
-  void Write(std::string_view bytes) override;
-  void Check();
-
- private:
-  [[noreturn]] void Mismatch() const;
-  ByteSink& target_;
-  IntegrityBlock block_;
-  std::unique_ptr<Sha256> hash_;
-  std::string url_;
-  uint64_t size_ = 0;
-};
 
 }  // namespace hanamizu

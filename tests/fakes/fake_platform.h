@@ -56,6 +56,17 @@ struct FakeState {
   // Successive looks at a started process: its exit code (nothing: the query fails) and whether
   // it has ended; then an ended process with exit code 0.
   std::deque<std::pair<std::optional<uint32_t>, bool>> polls;
+  // Parts of downloads by target; servers' validators by address ("\"v1\"" unless given), the
+  // byte a first attempt is cut at, and the servers that ignore Range.
+  struct Part {
+    std::string bytes;
+    std::optional<PartInfo> info;
+    double age_days = 0;
+  };
+  std::map<std::string, Part> parts;
+  std::map<std::string, std::string> validators;
+  std::map<std::string, size_t> cut_at;
+  std::set<std::string> no_ranges;
   double clock = 1000, seconds_per_box = 0, seconds_per_setting = 0;
   TwipsSize screen{19200, 15360}, splash_size{5715, 2010};
 
@@ -107,6 +118,25 @@ class FakePendingFile : public PendingFile {
   std::string path_, bytes_;
 };
 
+class FakePartialFile : public PartialFile {
+ public:
+  FakePartialFile(FakeState& fake, std::string target) : fake_(fake), target_(std::move(target)) {}
+  uint64_t Size() override { return part().bytes.size(); }
+  std::optional<PartInfo> Info() override { return part().info; }
+  double AgeDays() override { return part().age_days; }
+  std::string Read(uint64_t offset, size_t size) override { return part().bytes.substr(offset, size); }
+  void Restart(const PartInfo& info) override { part() = {"", info, 0}; }
+  void Continue(const PartInfo& info) override { part().info = info; }
+  void Write(std::string_view bytes) override { part().bytes += bytes; }
+  void Commit() override { fake_.Note("save " + target_), fake_.files[target_] = part().bytes, fake_.parts.erase(target_); }
+  void Discard() override { fake_.Note("discard part " + target_), fake_.parts.erase(target_); }
+
+ private:
+  FakeState::Part& part() { return fake_.parts[target_]; }
+  FakeState& fake_;
+  std::string target_;
+};
+
 class FakeProcess : public WatchedProcess {
  public:
   explicit FakeProcess(FakeState& fake) : fake_(fake) {}
@@ -151,6 +181,7 @@ class FakePlatform : public FakeState, public FileSystem, public SettingsStore, 
   const AnsiCodec& Ansi() override { return *ansi_; }
   void CheckReplaceable(const std::string& path) override { Note("", path); }
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override { return Note("", path), std::make_unique<FakePendingFile>(*this, path); }
+  std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) override { return Note("", target), std::make_unique<FakePartialFile>(*this, target); }
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override { return files.at(path).substr(0, max_bytes); }
   std::string ReadSetting(const std::string& app, const std::string& section, const std::string& key) override {
     return settings[app + "\\" + section + "\\" + key];
@@ -183,11 +214,19 @@ class FakePlatform : public FakeState, public FileSystem, public SettingsStore, 
   double MonotonicSeconds() override { return clock; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override { return env.count(name) ? std::optional(env[name]) : std::nullopt; }
   [[noreturn]] void EndProcess() override { Note("end"), throw ProcessEnded{}; }
+  // The server goes on from a part whose validator it still has, unless it ignores Range.
   void Download(const std::string& url, ByteSink& sink, const DownloadRequest& request) override {
-    sink.Write(web.count(url) ? web[url] : "<html>part");  // what arrives before a failure
-    if (request.progress && web.count(url)) request.progress->Progress(web[url].size(), web[url].size());
-    Note("get " + url + (request.whole_deadline ? " (with a deadline)" : ""), url);
+    const std::string body = web.count(url) ? web[url] : "<html>part";  // what arrives before a failure
+    const std::string validator = validators.count(url) ? validators[url] : "\"v1\"";
+    const auto& resume = request.resume;
+    const size_t from = resume && resume->validator == validator && !no_ranges.count(url) ? resume->offset : 0;
+    const size_t end = cut_at.count(url) ? cut_at[url] : body.size();
+    if (web.count(url)) sink.Start({from, validator, body.size()});
+    sink.Write(body.substr(from, end - from));
+    if (request.progress && web.count(url)) request.progress->Progress(end, body.size());
+    Note("get " + url + (from ? " from " + std::to_string(from) : "") + (request.whole_deadline ? " (with a deadline)" : ""), url);
     if (!web.count(url)) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
+    if (cut_at.erase(url) && end < body.size()) throw AppError(12030, "接続が切れました");
   }
   std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override {
     return Note("start " + line + " show=" + std::to_string(show), "start"), std::make_unique<FakeProcess>(*this);

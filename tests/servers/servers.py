@@ -5,14 +5,20 @@
 trusted in the tests' Wine prefix only) for 127.0.0.1, one for another name and one of a CA
 nobody trusts, and /downgrade/PATH sending https to http. The fault server answers /cut/N/M/...
 with N bytes announced and M sent before it closes, /slow/N/M/MS/... the same with the M bytes
-spread over MS milliseconds, /hang/N/M/... like cut but then stays silent, /stall/... never.
+spread over MS milliseconds, /hang/N/M/... like cut but then stays silent, /stall/... never;
+/partial|norange|newetag/K/PATH serve DIR/www/PATH, cut after K bytes the first time (see
+serve_file).
 Their ports land in DIR/NAME.port: nginx, https, wrongname, untrusted, faults."""
-import http.server, os, signal, socket, subprocess, sys, time
+import http.server, os, signal, socket, subprocess, sys, threading, time, urllib.parse
 
 
 class Faults(http.server.BaseHTTPRequestHandler):
+    www, served, lock = "", {}, threading.Lock()
+
     def do_GET(self):
         kind, *sizes = self.path.strip("/").split("/")[:4]
+        if kind in ("partial", "norange", "newetag"):
+            return self.serve_file(kind, int(sizes[0]), urllib.parse.unquote(self.path.split("/", 3)[3]))
         if kind in ("cut", "hang", "slow"):
             self.send_response(200)
             self.send_header("Content-Length", sizes[0])
@@ -28,6 +34,29 @@ class Faults(http.server.BaseHTTPRequestHandler):
                     time.sleep(int(sizes[2]) / 1000 / pieces)
         if kind not in ("cut", "slow"):
             time.sleep(300)
+
+
+    def serve_file(self, kind, cut, path):
+        """A file of www, the first request for it cut after `cut` bytes. Then "partial" sends the
+        rest asked for with Range and a matching If-Range (and cuts any other request again),
+        "norange" sends the whole file whatever was asked, "newetag" has a new ETag each time."""
+        with Faults.lock:
+            count = Faults.served[self.path] = Faults.served.get(self.path, 0) + 1
+        body = open(os.path.join(Faults.www, path), "rb").read()
+        etag = f'"v{count}"' if kind == "newetag" else '"v1"'
+        asked = self.headers.get("Range", "")
+        if kind != "norange" and asked.startswith("bytes=") and self.headers.get("If-Range") == etag:
+            start = int(asked[6:].split("-")[0])
+            self.send_response(206)
+            self.send_header("Content-Range", f"bytes {start}-{len(body) - 1}/{len(body)}")
+            body = body[start:]
+        else:
+            self.send_response(200)
+        self.send_header("ETag", etag)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        whole = count > 1 and (kind != "partial" or self.headers.get("Range"))
+        self.wfile.write(body if whole else body[:cut])
 
 
 def certificates(tls):
@@ -76,6 +105,7 @@ def start(state):
                    f"  location /slow/ {{ alias {state}/www/; limit_rate 256k; }} }}\n"
                    f"{tls} }}\n")
     subprocess.run(["nginx", "-p", state, "-e", state + "/error.log", "-c", state + "/nginx.conf"], check=True)
+    Faults.www = state + "/www"
     faults = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Faults)
     faults.daemon_threads = True
     child = os.fork()

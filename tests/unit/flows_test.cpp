@@ -44,6 +44,7 @@ struct UpdateCase {
   int16_t result;
   J journal;
   std::string base = "http://u/", list = "di04.dat", dir = "C:\\Temp\\", package = "";
+  std::string part_left = "";  // what stays beside the package for the next attempt
 };
 
 const std::string kTitle = "ハナミズ台帳ツール", kDir = "C:\\Tools\\Ledger\\", kMain = kDir + "Hanamizu.exe", kTemp = "C:\\Temp\\";
@@ -54,6 +55,7 @@ const std::string kOffer = Box("最新版への更新", "-", "OK/Cancel", "現�
 const std::string kNoModule = Box(kTitle, "-", "OK", "ツールが正しくインストールされていません");
 const J kFetchList = {"events", "get http://u/di04.dat (with a deadline)", "save C:\\Temp\\di04.dat"};
 const J kDownload = {"splash status=setup.exe ファイルをダウンロード中", "events", "splash progress 10/10", "get http://p/setup.exe"};
+const std::string kDropped = "discard part C:\\Temp\\setup.exe";
 const J kSaved = {"save C:\\Temp\\setup.exe", "splash progress hidden"};
 const J kReady = {"beep", Box("確認", "i", "OK", "パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。")};
 const J kEnter = {"drive C", "cd C:\\Tools\\Ledger"}, kPoll = {"sleep 100", "events"}, kStart = {"start \"C:\\a b\\M.exe\" /x show=7"};
@@ -72,6 +74,10 @@ Scene ServeSigned(UpdateListRecord list, const std::string& served = kPackage, c
     f.web["http://u/di04.dat"] = WriteSignedList(f.web["http://u/di04.dat"], kPackage.size(), hash->Finish(), signer ? &*signer : nullptr, *f.crypto);
     f.web[list.PackageLocation + list.PackageFile] = served;
   };
+}
+// A part of setup.exe that an earlier attempt left, with what identifies it.
+Scene Kept(const std::string& bytes, const std::string& validator = "\"v1\"", const std::string& url = "http://p/setup.exe", double age_days = 1) {
+  return [=](FakePlatform& f) { f.parts[kTemp + "setup.exe"] = {bytes, PartInfo{url, validator, 10}, age_days}; };
 }
 const Scene kKeyBuiltIn = [](FakePlatform& f) { f.platform.publisher_keys = {fakes::kTestPublicKey}; };
 const std::string kOtherKey = PrivateKeyPem(MakeSystemCrypto()->MakeP256Key());
@@ -99,9 +105,20 @@ const UpdateCase kUpdateChecks[] = {
     {"signed", ServeSigned(kNewer) + kKeyBuiltIn, 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
     {"unsigned, a key built in", Serve(kNewer) + kKeyBuiltIn, -1, kFetchList + kUnusable},
     {"another key's", ServeSigned(kNewer, kPackage, kOtherKey) + kKeyBuiltIn, -1, kFetchList + kUnusable},
-    {"package altered", ServeSigned(kNewer, std::string("MZ\0packagf", 10)) + kKeyBuiltIn, -1, kFetchList + J{kOffer} + kDownload + J{"splash progress hidden"} + Unexpected(kNotReleased)},
-    {"no key, longer", ServeSigned(kNewer, kPackage + "!", ""), -1, kFetchList + J{kOffer, kDownload[0], kDownload[1]} + Unexpected(kNotReleased)},
+    {"package altered", ServeSigned(kNewer, std::string("MZ\0packagf", 10)) + kKeyBuiltIn, -1, kFetchList + J{kOffer} + kDownload + J{kDropped, "splash progress hidden"} + Unexpected(kNotReleased)},
+    {"no key, longer", ServeSigned(kNewer, kPackage + "!", ""), -1, kFetchList + J{kOffer, kDownload[0], kDownload[1], kDropped} + Unexpected(kNotReleased)},
     {"no key, as released", ServeSigned(kNewer, kPackage, ""), 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
+    {.name = "cut: the part stays", .scene = Serve(kNewer) + [](FakePlatform& f) { f.cut_at["http://p/setup.exe"] = 4; }, .result = -1,
+     .journal = kFetchList + J{kOffer, kDownload[0], kDownload[1], "splash progress 4/10", kDownload[3], "splash progress hidden"} + Unexpected("接続が切れました"), .part_left = std::string("MZ\0p", 4)},
+    {"resumed", Serve(kNewer) + Kept(std::string("MZ\0p", 4)), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], "events", kDownload[2], kDownload[3] + " from 4"} + kSaved + kReady},
+    {"resumed, signed", ServeSigned(kNewer) + kKeyBuiltIn + Kept(std::string("MZ\0p", 4)), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], "events", kDownload[2], kDownload[3] + " from 4"} + kSaved + kReady},
+    {"resumed on a changed part", ServeSigned(kNewer) + kKeyBuiltIn + Kept("MZ!p"), -1,
+     kFetchList + J{kOffer, kDownload[0], kDownload[1], "events", kDownload[2], kDownload[3] + " from 4", kDropped, "splash progress hidden"} + Unexpected(kNotReleased)},
+    {"another version on the server", Serve(kNewer) + Kept(std::string("MZ\0p", 4), "\"v0\""), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], "events"} + J{kDownload[2], kDownload[3]} + kSaved + kReady},
+    {"Range ignored", Serve(kNewer) + Kept(std::string("MZ\0p", 4)) + [](FakePlatform& f) { f.no_ranges = {"http://p/setup.exe"}; }, 1,
+     kFetchList + J{kOffer, kDownload[0], kDownload[1], "events"} + J{kDownload[2], kDownload[3]} + kSaved + kReady},
+    {"a part of another address", Serve(kNewer) + Kept("MZ\0p", "\"v1\"", "http://old/setup.exe"), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], kDropped, kDownload[2], kDownload[3]} + kSaved + kReady},
+    {"a part a week old", Serve(kNewer) + Kept("MZ\0p", "\"v1\"", "http://p/setup.exe", 7.5), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], kDropped, kDownload[2], kDownload[3]} + kSaved + kReady},
     {"largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, 0, kFetchList + J{kOffer}},
 };
 using Flow = std::function<void(FakePlatform&)>;
@@ -173,6 +190,8 @@ TEST(Flows, UpdateCheck) {
     EXPECT_EQ(fake.journal, c.journal);
     EXPECT_EQ(dir, c.dir.empty() ? "C:\\" : c.dir);
     EXPECT_EQ(fake.files[dir + package], c.result == 1 ? kPackage : "");
+    EXPECT_EQ(fake.parts.count(dir + "setup.exe") ? fake.parts[dir + "setup.exe"].bytes : "",
+              c.part_left);
   }
 }
 

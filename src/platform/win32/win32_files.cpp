@@ -7,6 +7,7 @@
 
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_partial_file.h"
 #include "platform/win32/win32_pending_file.h"
 #include "platform/win32/win32_text.h"
 
@@ -115,6 +116,10 @@ void Win32FileSystem::CheckReplaceable(const std::string& path) {
 
 std::unique_ptr<PendingFile> Win32FileSystem::CreatePendingFile(const std::string& path) {
   return CreateWin32PendingFile(path);
+}
+
+std::unique_ptr<PartialFile> Win32FileSystem::OpenPartialFile(const std::string& target) {
+  return OpenWin32PartialFile(target);
 }
 
 std::string Win32FileSystem::ReadFileStart(const std::string& path, size_t max_bytes) {

@@ -24,6 +24,7 @@ class Win32FileSystem : public FileSystem {
   const AnsiCodec& Ansi() override { return ansi_; }
   void CheckReplaceable(const std::string& path) override;
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
+  std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) override;
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override;
 
  private:

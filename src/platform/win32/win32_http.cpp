@@ -157,10 +157,28 @@ void CheckStatus(HINTERNET request, DWORD status) {
 // 1 MiB while reads come back quickly (WinINet under Wine is slow with small pieces and no faster
 // with larger), down to 8 KiB on a slow line, so that progress and the stall watch see the bytes
 // soon after they arrive.
+// How the server answered: the whole file from its start, or (206) the rest from an offset.
+// A weak ETag cannot ask for a part; Last-Modified then stands in for it.
+DownloadStart StartOf(HINTERNET request, DWORD status) {
+  DownloadStart start;
+  const std::wstring etag = QueryHeader(request, HTTP_QUERY_ETAG).value_or(L"");
+  start.validator = Narrow(etag.starts_with(L"W/") || etag.empty()
+                               ? QueryHeader(request, HTTP_QUERY_LAST_MODIFIED).value_or(L"")
+                               : etag);
+  start.whole_length = ContentLength(request);
+  const std::wstring range = QueryHeader(request, HTTP_QUERY_CONTENT_RANGE).value_or(L"");
+  uint64_t first = 0, whole = 0;
+  if (status == 206 && swscanf(range.c_str(), L"bytes %llu-%*u/%llu", &first, &whole) == 2) {
+    start.offset = first, start.whole_length = whole;
+  } else if (status == 206) {
+    start.offset = first, start.whole_length = std::nullopt;
+  }
+  return start;
+}
+
 void ReadBody(HINTERNET request, TransferQueue& queue) {
   constexpr DWORD kSmallest = 8 << 10, kLargest = 1 << 20;
   const std::optional<uint64_t> announced = ContentLength(request);
-  queue.Announce(announced);
   uint64_t received = 0;
   for (DWORD size = 64 << 10;;) {
     std::string buffer = queue.Buffer(size);
@@ -213,7 +231,11 @@ class LiveRequest {
 // Our own requests follow redirects, so that a server that sends the launcher round in circles
 // ends in an error rather than in requests for ever. current follows the redirects.
 void Fetch(std::string& current, TransferQueue& queue, LiveRequest& live,
-           const HttpTimeouts& timeouts) {
+           const HttpTimeouts& timeouts, const std::optional<ResumeFrom>& resume) {
+  // The rest only if the server still has the same version, else the whole file.
+  const std::wstring headers = resume ? L"Range: bytes=" + std::to_wstring(resume->offset) +
+                                            L"-\r\nIf-Range: " + Widen(resume->validator) + L"\r\n"
+                                      : L"";
   InternetHandle internet(
       InternetOpenW(L"HanamizuLauncher/4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!internet) throw LastWin32Error();
@@ -236,7 +258,10 @@ void Fetch(std::string& current, TransferQueue& queue, LiveRequest& live,
     const std::unique_ptr<LiveRequest, void (*)(LiveRequest*)> release(
         &live, [](LiveRequest* held) { held->Release(); });
     ApplyTimeouts(request, timeouts);
-    if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) throw SendError();
+    if (!HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
+                          static_cast<DWORD>(headers.size()), nullptr, 0)) {
+      throw SendError();
+    }
     const DWORD status = Status(request);
     const std::optional<std::wstring> location = QueryHeader(request, HTTP_QUERY_LOCATION);
     if (status >= 300 && status < 400 && location) {
@@ -260,6 +285,7 @@ void Fetch(std::string& current, TransferQueue& queue, LiveRequest& live,
       continue;
     }
     CheckStatus(request, status);
+    queue.Announce(StartOf(request, status));
     ReadBody(request, queue);
     return;
   }
@@ -278,8 +304,9 @@ void Win32HttpClient::Download(const std::string& url, ByteSink& sink,
   limits.stall_window = std::chrono::milliseconds(timeouts_.stall_window_ms);
   limits.stall_bytes = timeouts_.stall_bytes;
   try {
-    RunPumpedTransfer([&](TransferQueue& queue) { Fetch(current, queue, live, timeouts_); },
-                      [&] { live.Close(); }, sink, request.progress, limits);
+    RunPumpedTransfer(
+        [&](TransferQueue& queue) { Fetch(current, queue, live, timeouts_, request.resume); },
+        [&] { live.Close(); }, sink, request.progress, limits);
   } catch (const TargetFailure& failure) {
     // The file's own error names the file, not the address.
     std::rethrow_exception(failure.error);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/app_error.h"
@@ -24,9 +25,10 @@ class Queue : public TransferQueue {
  public:
   Queue() : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
-  void Announce(std::optional<uint64_t> length) override {
+  void Announce(const DownloadStart& start) override {
     const std::lock_guard lock(mutex_);
-    announced_ = length;
+    start_ = start;
+    SetEvent(wake_.get());
   }
   std::string Buffer(size_t size) override {
     std::string buffer;
@@ -63,14 +65,15 @@ class Queue : public TransferQueue {
     aborted_ = true;
     room_.notify_all();
   }
-  // What has arrived since the last call, and whether that was the end.
-  std::deque<std::string> Take(bool& finished, std::optional<uint64_t>& announced) {
+  // What has arrived since the last call (the start, once, before the bytes), and whether that
+  // was the end.
+  std::deque<std::string> Take(bool& finished, std::optional<DownloadStart>& start) {
     const std::lock_guard lock(mutex_);
     std::deque<std::string> taken;
     taken.swap(chunks_);
     waiting_ = 0;
     room_.notify_all();
-    finished = finished_, announced = announced_;
+    finished = finished_, start = std::exchange(start_, std::nullopt);
     return taken;
   }
   std::exception_ptr failure() {
@@ -88,7 +91,7 @@ class Queue : public TransferQueue {
   size_t waiting_ = 0;
   bool finished_ = false, aborted_ = false;
   std::exception_ptr failure_;
-  std::optional<uint64_t> announced_;
+  std::optional<DownloadStart> start_;
 };
 
 // Whatever the calling thread's windows have waiting.
@@ -125,20 +128,25 @@ void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
   const Clock::time_point start = Clock::now();
   Clock::time_point shown{}, mark = start;
   uint64_t received = 0, received_at_mark = 0;
-  std::optional<uint64_t> announced;
+  DownloadStart started;
+  const auto to_target = [&](const auto& step) {
+    try {
+      step();
+    } catch (...) {
+      const std::exception_ptr failure = std::current_exception();
+      stop();
+      throw TargetFailure{failure};
+    }
+  };
   for (bool finished = false; !finished;) {
     const HANDLE wake = queue.wake();
     MsgWaitForMultipleObjects(1, &wake, FALSE, static_cast<DWORD>(kTick.count()), QS_ALLINPUT);
     HandleMessages();
-    std::deque<std::string> chunks = queue.Take(finished, announced);
+    std::optional<DownloadStart> answer;
+    std::deque<std::string> chunks = queue.Take(finished, answer);
+    if (answer) started = *answer, to_target([&] { target.Start(*answer); });
     for (const std::string& chunk : chunks) {
-      try {
-        target.Write(chunk);
-      } catch (...) {
-        const std::exception_ptr failure = std::current_exception();
-        stop();
-        throw TargetFailure{failure};
-      }
+      to_target([&] { target.Write(chunk); });
       received += chunk.size();
     }
     queue.Recycle(std::move(chunks));
@@ -158,13 +166,7 @@ void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
                          std::to_string(limits.stall_bytes) + " バイト未満)");
     }
     if (progress && (finished || now - shown >= kTick)) {
-      try {
-        progress->Progress(received, announced);
-      } catch (...) {
-        const std::exception_ptr failure = std::current_exception();
-        stop();
-        throw TargetFailure{failure};
-      }
+      to_target([&] { progress->Progress(started.offset + received, started.whole_length); });
       shown = now;
     }
   }

@@ -16,7 +16,7 @@ namespace hanamizu::win32 {
 class TransferQueue {
  public:
   virtual ~TransferQueue() = default;
-  virtual void Announce(std::optional<uint64_t> length) = 0;
+  virtual void Announce(const DownloadStart& start) = 0;  // before the first Push
   virtual std::string Buffer(size_t size) = 0;  // one to read into: size bytes, maybe used before
   virtual void Push(std::string bytes) = 0;
 };
@@ -29,11 +29,11 @@ struct TransferLimits {
 };
 
 // Runs fetch on a thread of its own while the calling thread keeps its windows answering
-// (messages handled at least every 100 ms): the bytes come back in order and go to target on the
-// calling thread, with progress at most every 100 ms. When target throws, the limits are
-// broken, or fetch fails, abort() is called for fetch's blocked calls to return, fetch's thread
-// is joined and the error thrown: target's as it is, the limits' as AppError, fetch's as fetch
-// threw it.
+// (messages handled at least every 100 ms): the start and the bytes come back in order and go to
+// target on the calling thread, with the whole file's progress at most every 100 ms. When target
+// throws, the limits are broken, or fetch fails, abort() is called for fetch's blocked calls to
+// return, fetch's thread is joined and the error thrown: target's as it is, the limits' as
+// AppError, fetch's as fetch threw it.
 void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
                        const std::function<void()>& abort, ByteSink& target,
                        DownloadProgress* progress, const TransferLimits& limits);
