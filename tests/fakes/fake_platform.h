@@ -127,7 +127,7 @@ class FakePartialFile : public PartialFile {
   std::string Read(uint64_t offset, size_t size) override { return part().bytes.substr(offset, size); }
   void Restart(const PartInfo& info) override { part() = {"", info, 0}; }
   void Continue(const PartInfo& info) override { part().info = info; }
-  void Write(std::string_view bytes) override { part().bytes += bytes; }
+  void Write(std::string_view bytes) override { fake_.Note("", target_ + ".part"), part().bytes += bytes; }
   void Commit() override { fake_.Note("save " + target_), fake_.files[target_] = part().bytes, fake_.parts.erase(target_); }
   void Discard() override { fake_.Note("discard part " + target_), fake_.parts.erase(target_); }
 

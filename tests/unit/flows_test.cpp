@@ -119,6 +119,8 @@ const UpdateCase kUpdateChecks[] = {
      kFetchList + J{kOffer, kDownload[0], kDownload[1], "events"} + J{kDownload[2], kDownload[3]} + kSaved + kReady},
     {"a part of another address", Serve(kNewer) + Kept("MZ\0p", "\"v1\"", "http://old/setup.exe"), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], kDropped, kDownload[2], kDownload[3]} + kSaved + kReady},
     {"a part a week old", Serve(kNewer) + Kept("MZ\0p", "\"v1\"", "http://p/setup.exe", 7.5), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], kDropped, kDownload[2], kDownload[3]} + kSaved + kReady},
+    {"disk full: the earlier package stays", Serve(kNewer) + Fail(kTemp + "setup.exe.part", AppError(112, "ディスクがいっぱいです。 (C:\\Temp\\setup.exe.part)")), -1,
+     kFetchList + J{kOffer, kDownload[0], kDownload[1]} + Unexpected("ディスクがいっぱいです。 (C:\\Temp\\setup.exe.part)")},
     {"largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, 0, kFetchList + J{kOffer}},
 };
 using Flow = std::function<void(FakePlatform&)>;
