@@ -11,6 +11,7 @@
 
 #include "common/app_error.h"
 #include "launcher/splash.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
 #include "probe.h"
 
@@ -112,6 +113,21 @@ TEST(Backend, FilesProcessesAndEnvironmentAtTheirEdges) {
       {[&] { in_use = CreateFileW(Wide(dir + "\\oem.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
              return files.CheckReplaceable(dir + "\\oem.ini"), ""; }, "32 共有違反です。 (D:\\backend\\𠮷田 Zoë\\oem.ini)"},
       {[&] { return files.CheckReplaceable(none), files.CheckReplaceable(dir + "\\M.exe"), "replaceable"; }, "replaceable"},
+      // A download's part and what identifies it, kept across launches; its age from its last write.
+      {[&] { auto first = files.OpenPartialFile(dir + "\\p.exe");
+             first->Restart({"http://h/p.exe", "\"v\"", 4}), first->Write("MZ"), first.reset(), WriteBytes(dir + "\\p.exe", "earlier");
+             ULARGE_INTEGER at;
+             GetSystemTimeAsFileTime(reinterpret_cast<FILETIME*>(&at));
+             at.QuadPart -= 8 * 864'000'000'000ULL;  // 100 ns units
+             SetFileTime(FileHandle(CreateFileW(Wide(dir + "\\p.exe.part").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr)).get(),
+                         nullptr, nullptr, reinterpret_cast<FILETIME*>(&at));
+             auto kept = files.OpenPartialFile(dir + "\\p.exe");
+             const PartInfo info = kept->Info().value_or(PartInfo{});
+             const std::string seen = info.url + " " + info.validator + " " + std::to_string(info.length.value_or(0)) + " " +
+                                      std::to_string(static_cast<int>(kept->AgeDays() + 0.5)) + " " + kept->Read(1, 5);
+             kept->Continue(info), kept->Write("!!"), kept->Commit();
+             return seen + " " + ReadBytes(dir + "\\p.exe") + std::to_string(GetFileAttributesW(Wide(dir + "\\p.exe.part.txt").c_str()) == INVALID_FILE_ATTRIBUTES); },
+       "http://h/p.exe \"v\" 4 8 Z MZ!!1"},
       // The show-window code reaches the program.
       {[&] { processes.StartProcess(dir + "\\M.exe", SW_SHOWMINNOACTIVE);
              return WaitUntil([&] { return !Record(dir + "\\M.exe").empty(); }), Record(dir + "\\M.exe")["show_window"]; }, "7"}};
