@@ -70,7 +70,7 @@ const Scenario kScenarios[] = {
     {"ServerDown", "http://127.0.0.1:1/", {kSplash, kUnexpected + "サーバーへの接続試行は失敗しました。 (http://127.0.0.1:PORT/di04.dat)|OK" + kStatus, kMain, kLaunched}},
     {"PackageMissing", "--version 8.1.26 --location {nginx}nowhere/", {kSplash, kOffer + kStatus, kUnexpected + "サーバーが応答 404 Not Found を返しました (http://127.0.0.1:PORT/nowhere/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
     // Half of the package trickles in over 3 s, then the connection drops.
-    {"PackageCut", "--version 8.1.26 --location {faults}slow/1000000/500000/3000/", {kSplash, kOffer + kStatus, "progress bar moving, window answering",
+    {"PackageCut", "--version 8.1.26 --location {faults}slow/1000000/500000/3000/", {kSplash, kOffer + kStatus, "progress bar moving, window answering, repainted",
      kUnexpected + "受信したデータが途中で切れています (500000 / 1000000 バイト) (http://127.0.0.1:PORT/slow/1000000/500000/3000/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}},
     // Signed lists ({pkg}: the package as released, {key}/{other}: private keys; {flip}: one byte
     // of the record changed after signing) read by the vendor's build; {https}: list and package
@@ -194,6 +194,7 @@ TEST_P(EndToEnd, Scenario) {
   HWND splash = nullptr;
   ULONGLONG splash_after = GetTickCount64(), main_seen = 0;
   bool splash_gone_at_main = false, running_at_main = false, bar_unanswered = false;
+  bool invalidated = false, repainted = false;  // the splash, uncovered while the bar moves
   std::set<DWORD_PTR> bar_positions;  // a download's progress, asked within 100 ms
   size_t bar_at = 0;
   ASSERT_TRUE(WaitUntil(
@@ -201,6 +202,8 @@ TEST_P(EndToEnd, Scenario) {
         for (HWND bar : Controls(splash, L"msctls_progress32")) {
           DWORD_PTR position = 0;
           if (bar_positions.empty()) bar_at = seen.size();
+          if (invalidated && !repainted) repainted = !GetUpdateRect(splash, nullptr, FALSE);
+          if (!invalidated) invalidated = InvalidateRect(splash, nullptr, TRUE);
           // A busy 2-core machine may hold one reply back a little; a thread that sits in
           // the transfer does not answer for the whole download. A bar destroyed since it
           // was listed is no hung window.
@@ -233,7 +236,8 @@ TEST_P(EndToEnd, Scenario) {
   if (bar_positions.size() > 1) {  // a download too quick to watch moves no bar here
     seen.insert(seen.begin() + static_cast<ptrdiff_t>(bar_at),
                 std::string("progress bar moving, window ") +
-                    (bar_unanswered ? "not answering" : "answering"));
+                    (bar_unanswered ? "not answering" : "answering") +
+                    (repainted ? ", repainted" : ", not repainted"));
   }
   // The package starts as the launcher ends.
   const bool started =
