@@ -195,7 +195,7 @@ TEST_P(EndToEnd, Scenario) {
   ULONGLONG splash_after = GetTickCount64(), main_seen = 0;
   bool splash_gone_at_main = false, running_at_main = false, bar_unanswered = false;
   bool invalidated = false, repainted = false;  // the splash, uncovered while the bar moves
-  std::set<DWORD_PTR> bar_positions;  // a download's progress, asked within 100 ms
+  std::set<DWORD_PTR> bar_positions;            // a download's progress, asked of the bar
   size_t bar_at = 0;
   ASSERT_TRUE(WaitUntil(
       [&] {
