@@ -210,7 +210,16 @@ void Update(const std::string& dir, const std::string& url, const std::string& t
   const double cpu = CpuMs(pid), server_cpu = CpuMs(server), pressed = NowMs();
   if (!Press(offer, "OK")) throw std::runtime_error("cannot accept the offer");
   Watch watch;
-  const auto box = [&](double) { return ready = Shown(launcher, false); };
+  // The file's own time, as curl's: its part appears → the package takes its name.
+  double part_seen = 0, package_seen = 0;
+  const auto exists = [](const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  };
+  const auto box = [&](double now) {
+    if (!part_seen && exists(package + ".part")) part_seen = now;
+    if (!package_seen && exists(package)) package_seen = now;
+    return ready = Shown(launcher, false);
+  };
   const double ms = watch.Until(launcher, box, 600000, "no package-ready box") - pressed;
   const double cpu_ms = CpuMs(pid) - cpu, server_ms = CpuMs(server) - server_cpu;
   const auto memory = Memory(launcher.handle);
@@ -221,12 +230,13 @@ void Update(const std::string& dir, const std::string& url, const std::string& t
       !Press(ready, "OK"))
     throw std::runtime_error("not the package-ready box: " + Describe(ready));
   if (!launcher.Ended(30000)) throw std::runtime_error("the launcher did not end");
-  Print("update", "download_ms", ms, "mib_s", bytes / 1048576 / (ms / 1000), "cpu_ms", cpu_ms,
-        "server_cpu_ms", server_ms, "offer_peak_working_set_kib", offer_peak,
-        "peak_working_set_kib", memory.PeakWorkingSetSize / 1024.0, "peak_pagefile_kib",
-        memory.PeakPagefileUsage / 1024.0, "peak_rss_kib",
-        std::strtod(status.c_str() + status.find("VmHWM:") + 6, nullptr), "poll_median_ms",
-        watch.Median(), "package_started",
+  const double file_ms = package_seen - part_seen;
+  Print("update", "download_ms", ms, "mib_s", bytes / 1048576 / (ms / 1000), "file_ms", file_ms,
+        "file_mib_s", bytes / 1048576 / (file_ms / 1000), "cpu_ms", cpu_ms, "server_cpu_ms",
+        server_ms, "offer_peak_working_set_kib", offer_peak, "peak_working_set_kib",
+        memory.PeakWorkingSetSize / 1024.0, "peak_pagefile_kib", memory.PeakPagefileUsage / 1024.0,
+        "peak_rss_kib", std::strtod(status.c_str() + status.find("VmHWM:") + 6, nullptr),
+        "poll_median_ms", watch.Median(), "package_started",
         WaitUntil([&] { return !Record(package).empty(); }, std::chrono::seconds(30)));
 }
 

@@ -1,6 +1,6 @@
-// Downloads one address into a file the way the update check does, with no UI around it, and
-// reports the time and the process's peak memory: the download streams, so the peak must not grow
-// with the file.
+// Downloads one address into a file the way the update check does a package, with no UI around it,
+// and reports the time and the process's peak memory: the download streams, so the peak must not
+// grow with the file.
 //   download_bench <url> <target file>
 
 #include <windows.h>
@@ -24,9 +24,11 @@ int wmain(int argc, wchar_t** argv) {
   hanamizu::win32::Win32FileSystem files;
   const auto start = std::chrono::steady_clock::now();
   try {
-    const auto pending = files.CreatePendingFile(target);
-    hanamizu::win32::Win32HttpClient().Download(hanamizu::probe::Utf8(argv[1]), *pending);
-    pending->Commit();
+    // Into the part beside the target, as a package download goes, started afresh.
+    const auto part = files.OpenPartialFile(target);
+    part->Restart({hanamizu::probe::Utf8(argv[1]), "", std::nullopt});
+    hanamizu::win32::Win32HttpClient().Download(hanamizu::probe::Utf8(argv[1]), *part);
+    part->Commit();
   } catch (const hanamizu::AppError& error) {
     std::fprintf(stderr, "download failed: %d %s\n", error.number(), error.description().c_str());
     return 1;
