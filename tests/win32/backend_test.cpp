@@ -23,6 +23,7 @@ using namespace probe;
 TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
   // What arrives (or the error), and for a watched download how its progress went.
   struct : ByteSink, DownloadProgress {
+    void Start(const DownloadStart& answer) override { start = answer; }
     void Write(std::string_view bytes) override {
       if (full)
         throw AppError(112, "ディスクがいっぱいです。 (D:\\x)");  // the file's, not the server's
@@ -31,6 +32,7 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
     void Progress(uint64_t received, std::optional<uint64_t> announced) override {
       ++calls, last = std::to_string(received) + "/" + std::to_string(announced.value_or(0));
     }
+    DownloadStart start;
     std::string text, last;
     bool full = false;
     int calls = 0;
@@ -50,6 +52,8 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
       {Server("untrusted") + "tls", "12057 " + kDistrusted + "Windows error 12057 (" + Server("untrusted") + "tls)"},
       {"watch " + faults + "slow/2000/2000/1000", std::string(2000, 'c') + " in several steps up to 2000/2000"},
       {"deadline " + faults + "slow/1000/1000/3000", "12002 ダウンロードが 1 秒以内に終わりませんでした (" + faults + "slow/1000/1000/3000)"},
+      // The rest from byte 2 while the server's validator is the one given; else the whole file.
+      {"resume " + nginx + "changes.txt", "from 2 of 6: fore"}, {"stale " + nginx + "changes.txt", "from 0 of 6: before"},
       {faults + "slow/100/15/4000", "12002 ダウンロードが止まりました (2 秒間に 64 バイト未満) (" + faults + "slow/100/15/4000)"}};
   // clang-format on
   Win32HttpClient http({.connect_ms = 2000,
@@ -64,7 +68,15 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
     const std::string url = line.substr(how.empty() ? 0 : how.size() + 1);
     sink.text.clear(), sink.calls = 0, sink.full = how == "full";
     try {
-      http.Download(url, sink, {.whole_deadline = how == "deadline", .progress = &sink});
+      std::optional<ResumeFrom> resume;
+      if (how == "resume" || how == "stale")
+        http.Download(url, sink), resume = {2, how == "stale" ? "\"0-0\"" : sink.start.validator},
+                                  sink.text.clear();
+      http.Download(url, sink,
+                    {.whole_deadline = how == "deadline", .progress = &sink, .resume = resume});
+      if (resume)
+        sink.text = "from " + std::to_string(sink.start.offset) + " of " +
+                    std::to_string(sink.start.whole_length.value_or(0)) + ": " + sink.text;
       if (how == "watch")
         sink.text += (sink.calls >= 3 ? " in several steps up to " : " in one go, ") + sink.last;
     } catch (const AppError& error) {
