@@ -64,16 +64,21 @@ std::vector<std::string> Win32FileSystem::ListFiles(const std::string& pattern) 
   return names;
 }
 
+void WriteWhole(void* file, std::string_view bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0)
+      throw FileError(path);
+    bytes.remove_prefix(written);
+  }
+}
+
 void Win32FileSystem::AppendAnsiLine(const std::string& path, const std::string& line) {
   FileHandle file(CreateFileW(FilePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw FileError(path);
-  const std::string bytes = Utf8ToAnsi(line) + "\r\n";
-  DWORD written = 0;
-  if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size()) {
-    throw FileError(path);
-  }
+  WriteWhole(file.get(), Utf8ToAnsi(line) + "\r\n", path);
   if (!CloseHandle(file.release())) throw FileError(path);
 }
 

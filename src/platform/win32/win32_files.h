@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/win32/win32_ansi_codec.h"
@@ -31,6 +32,9 @@ class Win32FileSystem : public FileSystem {
   std::string launcher_directory_;
   Win32AnsiCodec ansi_;
 };
+
+// Writes all of bytes, in pieces WriteFile takes; a failure is a FileError naming path.
+void WriteWhole(void* file, std::string_view bytes, const std::string& path);
 
 // The directory of the running executable: "C:\" at a drive root, "C:\Tools" elsewhere.
 std::string ExecutableDirectory();

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <charconv>
 #include <sstream>
 
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
@@ -64,14 +64,7 @@ class Win32PartialFile : public PartialFile {
   }
   void Continue(const PartInfo& info) override { Open(OPEN_EXISTING, info); }
 
-  void Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
-      DWORD written = 0;
-      if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr)) throw FileError(part_);
-      bytes.remove_prefix(written);
-    }
-  }
+  void Write(std::string_view bytes) override { WriteWhole(file_.get(), bytes, part_); }
 
   void Commit() override {
     if (file_ && !CloseHandle(file_.release())) throw FileError(part_);
@@ -95,13 +88,10 @@ class Win32PartialFile : public PartialFile {
     file_.reset();
     const std::string text = "url=" + info.url + "\nvalidator=" + info.validator +
                              "\nlength=" + (info.length ? std::to_string(*info.length) : "") + "\n";
-    FileHandle written(CreateFileW(FilePath(info_).c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD done = 0;
-    if (!written ||
-        !WriteFile(written.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr)) {
-      throw FileError(info_);
-    }
+    const FileHandle written(CreateFileW(FilePath(info_).c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!written) throw FileError(info_);
+    WriteWhole(written.get(), text, info_);
     file_ = FileHandle(CreateFileW(FilePath(part_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) throw FileError(part_);

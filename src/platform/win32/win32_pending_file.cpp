@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
@@ -38,14 +37,7 @@ class Win32PendingFile : public PendingFile {
     DeleteFileW(FilePath(temporary_).c_str());
   }
 
-  void Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
-      DWORD written = 0;
-      if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr)) throw FileError(target_);
-      bytes.remove_prefix(written);
-    }
-  }
+  void Write(std::string_view bytes) override { WriteWhole(file_.get(), bytes, target_); }
 
   void Commit() override {
     // Closing can report a failed write of cached data; the target must not get such a file. The
