@@ -7,6 +7,7 @@ namespace hanamizu {
 namespace {
 
 constexpr double kMostPartAgeDays = 7;
+constexpr int32_t kRangeNotSatisfiable = 416;
 constexpr size_t kReadPiece = 1 << 20;
 // NTE_BAD_SIGNATURE: what Windows itself says of a signature that does not verify.
 constexpr int32_t kBadSignature = static_cast<int32_t>(0x80090006);
@@ -95,7 +96,15 @@ void DownloadPackage(Platform& platform, const std::string& url, const std::stri
     sink.TakeOver();
     request.resume = ResumeFrom{part->Size(), kept->validator};
   }
-  platform.http.Download(url, sink, request);
+  try {
+    platform.http.Download(url, sink, request);
+  } catch (const AppError& error) {
+    // A part as long as the file, or longer (the launcher ended before it could rename it, or
+    // the file changed under the same validator), has no rest to ask for: the whole file then.
+    if (!request.resume || error.number() != kRangeNotSatisfiable) throw;
+    request.resume.reset();
+    platform.http.Download(url, sink, request);
+  }
   sink.Check();
   part->Commit();
 }

@@ -221,6 +221,10 @@ class FakePlatform : public FakeState, public FileSystem, public SettingsStore, 
     const auto& resume = request.resume;
     const size_t from = resume && resume->validator == validator && !no_ranges.count(url) ? resume->offset : 0;
     const size_t end = cut_at.count(url) ? cut_at[url] : body.size();
+    if (from >= body.size() && from > 0) {  // no rest to send
+      Note("get " + url + " from " + std::to_string(from));
+      throw AppError(416, "Range Not Satisfiable");
+    }
     if (web.count(url)) sink.Start({from, validator, body.size()});
     sink.Write(body.substr(from, end - from));
     if (request.progress && web.count(url)) request.progress->Progress(end, body.size());

@@ -115,6 +115,8 @@ const UpdateCase kUpdateChecks[] = {
     {"resumed on a changed part", ServeSigned(kNewer) + kKeyBuiltIn + Kept("MZ!p"), -1,
      kFetchList + J{kOffer, kDownload[0], kDownload[1], "events", kDownload[2], kDownload[3] + " from 4", kDropped, "splash progress hidden"} + Unexpected(kNotReleased)},
     {"another version on the server", Serve(kNewer) + Kept(std::string("MZ\0p", 4), "\"v0\""), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], "events"} + J{kDownload[2], kDownload[3]} + kSaved + kReady},
+    {"a part as long as the file", Serve(kNewer) + Kept(kPackage), 1,
+     kFetchList + J{kOffer, kDownload[0], kDownload[1], "events", kDownload[3] + " from 10", kDownload[2], kDownload[3]} + kSaved + kReady},
     {"Range ignored", Serve(kNewer) + Kept(std::string("MZ\0p", 4)) + [](FakePlatform& f) { f.no_ranges = {"http://p/setup.exe"}; }, 1,
      kFetchList + J{kOffer, kDownload[0], kDownload[1], "events"} + J{kDownload[2], kDownload[3]} + kSaved + kReady},
     {"a part of another address", Serve(kNewer) + Kept("MZ\0p", "\"v1\"", "http://old/setup.exe"), 1, kFetchList + J{kOffer, kDownload[0], kDownload[1], kDropped, kDownload[2], kDownload[3]} + kSaved + kReady},

@@ -54,6 +54,7 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
       {"deadline " + faults + "slow/1000/1000/3000", "12002 ダウンロードが 1 秒以内に終わりませんでした (" + faults + "slow/1000/1000/3000)"},
       // The rest from byte 2 while the server's validator is the one given; else the whole file.
       {"resume " + nginx + "changes.txt", "from 2 of 6: fore"}, {"stale " + nginx + "changes.txt", "from 0 of 6: before"},
+      {"past " + nginx + "changes.txt", "416 サーバーが応答 416 Requested Range Not Satisfiable を返しました (" + nginx + "changes.txt)"},
       {faults + "slow/100/15/4000", "12002 ダウンロードが止まりました (2 秒間に 64 バイト未満) (" + faults + "slow/100/15/4000)"}};
   // clang-format on
   Win32HttpClient http({.connect_ms = 2000,
@@ -69,9 +70,10 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
     sink.text.clear(), sink.calls = 0, sink.full = how == "full";
     try {
       std::optional<ResumeFrom> resume;
-      if (how == "resume" || how == "stale")
-        http.Download(url, sink), resume = {2, how == "stale" ? "\"0-0\"" : sink.start.validator},
-                                  sink.text.clear();
+      if (how == "resume" || how == "stale" || how == "past")
+        http.Download(url, sink),
+            resume = {how == "past" ? 6u : 2u, how == "stale" ? "\"0-0\"" : sink.start.validator},
+            sink.text.clear();
       http.Download(url, sink,
                     {.whole_deadline = how == "deadline", .progress = &sink, .resume = resume});
       if (resume)

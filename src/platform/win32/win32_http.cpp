@@ -153,10 +153,6 @@ void CheckStatus(HINTERNET request, DWORD status) {
                                                    " を返しました");
 }
 
-// A read returns only once its buffer is full (or the body ends), so its size adapts: up to
-// 1 MiB while reads come back quickly (WinINet under Wine is slow with small pieces and no faster
-// with larger), down to 8 KiB on a slow line, so that progress and the stall watch see the bytes
-// soon after they arrive.
 // How the server answered: the whole file from its start, or (206) the rest from an offset.
 // A weak ETag cannot ask for a part; Last-Modified then stands in for it.
 DownloadStart StartOf(HINTERNET request, DWORD status) {
@@ -176,6 +172,10 @@ DownloadStart StartOf(HINTERNET request, DWORD status) {
   return start;
 }
 
+// A read returns only once its buffer is full (or the body ends), so its size adapts: up to
+// 1 MiB while reads come back quickly (WinINet under Wine is slow with small pieces and no faster
+// with larger), down to 8 KiB on a slow line, so that progress and the stall watch see the bytes
+// soon after they arrive.
 void ReadBody(HINTERNET request, TransferQueue& queue) {
   constexpr DWORD kSmallest = 8 << 10, kLargest = 1 << 20;
   const std::optional<uint64_t> announced = ContentLength(request);
