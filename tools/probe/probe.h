@@ -1,10 +1,9 @@
 #pragma once
 
-// What the Windows-side tests, the demo and the benchmarks use to drive real programs: processes,
-// windows and buttons, the stand-ins' records, settings and the test servers; text in UTF-8.
+// What the demo, the benchmarks and the Windows-side tests use to drive real programs: processes,
+// windows and buttons, the stand-ins' records and settings; text in UTF-8.
 
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <algorithm>
 #include <chrono>
@@ -35,17 +34,6 @@ inline std::string Utf8(const std::wstring& wide, UINT code_page = CP_UTF8) {
   return text;
 }
 
-inline std::string Repeat(const std::string& text, int times) {
-  return times > 0 ? text + Repeat(text, times - 1) : "";
-}
-
-// A file beside the running executable.
-inline std::string Beside(const std::string& name) {
-  wchar_t path[MAX_PATH];
-  const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return Utf8(self.substr(0, self.rfind(L'\\') + 1)) + name;
-}
-
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream file(std::filesystem::path(Wide(path)), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), {});
@@ -53,20 +41,6 @@ inline std::string ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(std::filesystem::path(Wide(path)), std::ios::binary) << bytes;
-}
-
-// Deeper than MAX_PATH too.
-inline void RemoveTree(const std::string& path) {
-  const std::wstring full = L"\\\\?\\" + Wide(path);
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW((full + L"\\*").c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      DeleteFileW((full + L"\\" + found.cFileName).c_str());
-    else if (found.cFileName[0] != L'.')  // not "." or ".."
-      RemoveTree(path + "\\" + Utf8(found.cFileName));
-  }
-  FindClose(search), RemoveDirectoryW(full.c_str());
 }
 
 // A stand-in's NAME.record.txt beside it, as key=value pairs; empty while there is none.
@@ -83,40 +57,6 @@ inline void SetSetting(HKEY root, const std::string& key, const std::string& nam
   const std::wstring data = Wide(value);
   RegSetKeyValueW(root, Wide(key).c_str(), Wide(name).c_str(), REG_SZ, data.c_str(),
                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-}
-
-// "-" when there is none.
-inline std::string Setting(HKEY root, const std::string& key, const std::string& name) {
-  wchar_t value[1024] = L"-";
-  DWORD size = sizeof value;
-  RegGetValueW(root, Wide(key).c_str(), Wide(name).c_str(), RRF_RT_REG_SZ, nullptr, value, &size);
-  return Utf8(value);
-}
-
-// The ctest fixture's server (tests/servers/servers.py) as http(s)://127.0.0.1:PORT/, or with
-// "www" and "tls" its folders; the fixture's folder is seen through Wine's drive Z:.
-inline std::string Server(const std::string& name) {
-  wchar_t unix_path[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"HANAMIZU_TEST_SERVERS", unix_path, MAX_PATH);
-  std::string state = "Z:" + Utf8(unix_path) + "/";
-  std::replace(state.begin(), state.end(), '/', '\\');
-  if (name == "www" || name == "tls") return state + name + "\\";
-  const std::string port = ReadBytes(state + name + ".port");
-  if (port.empty()) throw std::runtime_error("no test servers: run through ctest");
-  const bool tls = name != "nginx" && name != "faults";
-  return (tls ? "https" : "http") + std::string("://127.0.0.1:") + port.substr(0, port.find('\n')) +
-         "/";
-}
-
-// The fixture's CA, trusted by the current user of this Wine prefix, the tests' own.
-inline void TrustTestCa() {
-  const std::string der = ReadBytes(Server("tls") + "ca.der");
-  const HCERTSTORE store =
-      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-  CertAddEncodedCertificateToStore(
-      store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-      static_cast<DWORD>(der.size()), CERT_STORE_ADD_USE_EXISTING, nullptr);
-  CertCloseStore(store, 0);
 }
 
 // Polls until the condition holds or the bound has passed; says whether it held.
