@@ -235,9 +235,8 @@ class FakePartialFile : public PartialFile {
     part().bytes += bytes;
   }
   void Commit() override {
-    fake_.files[target_] = part().bytes;
+    fake_.Note("", "save " + target_ + ": " + part().bytes);
     fake_.parts.erase(target_);
-    fake_.Note("", "save " + target_);
   }
   void Discard() override {
     fake_.parts.erase(target_);

