@@ -5,8 +5,9 @@ TLS the same, with a certificate of the tests' own CA (DIR/tls/ca.der, to be tru
 Wine prefix only) for 127.0.0.1 and one of a CA nobody trusts, and
 /downgrade/PATH sending https to http. The fault server answers /slow/N/M/MS/... with N bytes
 announced and M sent over MS milliseconds before it closes, /hang/N/M/... the same at once but then
-stays silent, /stall/... never; /partial/K/PATH serves DIR/www/PATH cut after K bytes, but when a
-Range is asked for after the first time, whole or (with a matching If-Range) the rest.
+stays silent, /stall/... never; /partial/K/MS/PATH serves DIR/www/PATH cut after K bytes sent
+over MS milliseconds, but when a Range is asked for after the first time, whole or (with a
+matching If-Range) the rest.
 Their ports land in DIR/NAME.port: nginx, https, untrusted, faults."""
 import http.server, os, signal, subprocess, sys, threading, time, urllib.parse
 
@@ -20,21 +21,23 @@ class Faults(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         kind, *sizes = self.path.strip("/").split("/")[:4]
         if kind == "partial":
-            return self.serve_file(int(sizes[0]), urllib.parse.unquote(self.path.split("/", 3)[3]))
+            return self.serve_file(int(sizes[0]), int(sizes[1]), urllib.parse.unquote(self.path.split("/", 4)[4]))
         if kind in ("hang", "slow"):
             self.send_response(200)
             self.send_header("Content-Length", sizes[0])
             self.end_headers()
-            pieces = 20 if kind == "slow" else 1
-            for piece in range(pieces):
-                self.wfile.write(b"c" * (int(sizes[1]) * (piece + 1) // pieces - int(sizes[1]) * piece // pieces))
-                self.wfile.flush()
-                if kind == "slow":
-                    time.sleep(int(sizes[2]) / 1000 / pieces)
+            self.trickle(b"c" * int(sizes[1]), int(sizes[2]) if kind == "slow" else 0)
         if kind != "slow":
             time.sleep(300)
 
-    def serve_file(self, cut, path):
+    def trickle(self, data, milliseconds):
+        """data in 20 pieces spread over the time given."""
+        for piece in range(20):
+            self.wfile.write(data[len(data) * piece // 20:len(data) * (piece + 1) // 20])
+            self.wfile.flush()
+            time.sleep(milliseconds / 1000 / 20)
+
+    def serve_file(self, cut, milliseconds, path):
         with Faults.lock:
             first = self.path not in Faults.served
             Faults.served.add(self.path)
@@ -50,7 +53,10 @@ class Faults(http.server.BaseHTTPRequestHandler):
         self.send_header("ETag", '"v1"')
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        self.wfile.write(body if asked and not first else body[:cut])
+        if asked and not first:
+            self.wfile.write(body)
+        else:
+            self.trickle(body[:cut], milliseconds)
 
 
 def certificates(tls):

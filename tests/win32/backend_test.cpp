@@ -31,7 +31,6 @@ std::string Outcome(const std::function<std::string()>& call) {
 
 // What arrives, and for a watched download how its progress went.
 struct Received : ByteSink, DownloadProgress {
-  void Start(const DownloadStart& answer) override { start = answer; }
   void Write(std::string_view bytes) override {
     if (disk_full) throw AppError(112, "ディスクがいっぱいです。 (D:\\x)");
     text += bytes;
@@ -40,13 +39,12 @@ struct Received : ByteSink, DownloadProgress {
     ++calls;
     last = std::to_string(received) + "/" + std::to_string(announced.value_or(0));
   }
-  DownloadStart start;
   std::string text, last;
   bool disk_full = false;
   int calls = 0;
 };
 
-enum class How { kPlain, kDiskFull, kWatched, kDeadline, kResumed };
+enum class How { kPlain, kDiskFull, kWatched, kDeadline };
 struct DownloadCase {
   const char* name;
   How how;
@@ -76,8 +74,6 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
       {"a CA nobody trusts", How::kPlain, untrusted + "tls", "12057 " + distrusted + "Windows error 12057 (" + untrusted + "tls)"},
       {"progress in steps", How::kWatched, faults + "slow/2000/2000/1000", std::string(2000, 'c') + " 2000/2000"},
       {"past the deadline", How::kDeadline, faults + "slow/1000/1000/3000", "12002 ダウンロードが 1 秒以内に終わりませんでした (" + faults + "slow/1000/1000/3000)"},
-      // The rest from byte 2 while the server's validator is the one given.
-      {"resumed", How::kResumed, nginx + "changes.txt", "from 2 of 6: fore"},
       {"stalled", How::kPlain, faults + "slow/100/15/4000", "12002 ダウンロードが止まりました (2 秒間に 64 バイト未満) (" + faults + "slow/100/15/4000)"}};
   // clang-format on
   Win32HttpClient http({.connect_ms = 2000,
@@ -91,20 +87,9 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
     Received sink;
     sink.disk_full = row.how == How::kDiskFull;
     const std::string seen = Outcome([&] {
-      std::optional<ResumeFrom> resume;
-      if (row.how == How::kResumed) {
-        http.Download(row.url, sink);
-        resume = {2, sink.start.validator};
-        sink.text.clear();
-      }
       http.Download(row.url, sink,
                     {.whole_deadline = row.how == How::kDeadline,
-                     .progress = row.how == How::kWatched ? &sink : nullptr,
-                     .resume = resume});
-      if (resume) {
-        return "from " + std::to_string(sink.start.offset) + " of " +
-               std::to_string(sink.start.whole_length.value_or(0)) + ": " + sink.text;
-      }
+                     .progress = row.how == How::kWatched ? &sink : nullptr});
       return sink.text + (sink.calls >= 3 ? " " + sink.last : "");
     });
     EXPECT_EQ(seen, row.outcome);
