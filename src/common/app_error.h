@@ -6,19 +6,33 @@
 
 namespace hanamizu {
 
-// What every trap receives: the failed operation's number and its description (UTF-8).
+// The failures the launcher decides on, named once; the backend maps system codes to them.
+enum class Condition {
+  kNone,
+  kRangeNotSatisfiable,  // the server has no rest to send from the offset asked for
+  kUnusableRange,        // a partial answer that is not the rest of the file asked for
+  kBodyCutShort,         // the body ended before its length
+  kPackageMismatch,      // the package is not what the list's block says was released
+  kListTooLong,          // more arrived than any update list holds
+  kDownloadInProgress,   // another launcher is downloading the same package
+};
+
+// What every trap receives: the failed operation's number and its description (UTF-8), and the
+// condition it is, where the launcher acts on it.
 class AppError : public std::exception {
  public:
-  AppError(int32_t number, std::string description)
-      : number_(number), description_(std::move(description)) {}
+  AppError(int32_t number, std::string description, Condition condition = Condition::kNone)
+      : number_(number), description_(std::move(description)), condition_(condition) {}
 
   int32_t number() const { return number_; }
   const std::string& description() const { return description_; }
+  Condition condition() const { return condition_; }
   const char* what() const noexcept override { return description_.c_str(); }
 
  private:
   int32_t number_;
   std::string description_;
+  Condition condition_;
 };
 
 // Numbers of the runtime's own failures, as the ledger tools have always reported them.

@@ -65,9 +65,10 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
   if (AutoUpdateSwitchOn(update_switch)) {
     std::string update_dir = ChooseUpdateDir(platform);
     std::string package_name;
+    std::unique_ptr<HeldFile> package;  // what was checked is what starts
     const int16_t result =
         UpdateCheck(platform, *splash, version.major, version.minor, version.build, url,
-                    kUpdateListName, update_dir, package_name);
+                    kUpdateListName, update_dir, package_name, &package);
     if (result == 1) {
       // The package runs from the update directory, where it was stored, with "1" as its
       // parameters; the launcher makes way for it at once.

@@ -9,9 +9,12 @@ namespace hanamizu {
 
 // How the server answered, before the first byte of the body.
 struct DownloadStart {
-  uint64_t offset = 0;                   // where the body goes: 0, or a resumed download's offset
-  std::string validator;                 // ETag (a strong one), else Last-Modified; maybe empty
-  std::optional<uint64_t> whole_length;  // of the whole file, as announced
+  // Where the body goes: 0 for the whole file; for a partial answer (206) the first byte of its
+  // Content-Range, nothing when that is not exactly "bytes FIRST-LAST/TOTAL" up to the end.
+  std::optional<uint64_t> offset = 0;
+  bool partial = false;
+  std::string validator;                 // the ETag when it is a strong one, else empty
+  std::optional<uint64_t> whole_length;  // of the whole file: Content-Length, or a 206's TOTAL
 };
 
 // Where a download's bytes go, in the order they arrive, on the caller's thread.
@@ -49,8 +52,9 @@ class HttpClient {
   virtual ~HttpClient() = default;
   // Fetches an http or https address, redirects followed, never from a cache, streaming the
   // body into sink, while the caller's windows keep answering. Throws AppError when there is no
-  // answer in time, when the final status is not 2xx, when the body ends before its announced
-  // length, stalls, or misses its deadline; sink may then hold a part.
+  // answer in time, when the final status is not 2xx (416: kRangeNotSatisfiable), when the body
+  // ends before its announced length (kBodyCutShort), stalls, or misses its deadline; sink may
+  // then hold a part.
   virtual void Download(const std::string& url, ByteSink& sink, const DownloadRequest& request) = 0;
   void Download(const std::string& url, ByteSink& sink) { Download(url, sink, {}); }
 };

@@ -47,20 +47,29 @@ struct PartInfo {
   bool operator==(const PartInfo&) const = default;
 };
 
+// A file kept from writers while it lives: a checked package until it has been started.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+};
+
 // A download kept beside its target, under a name of its own, while it arrives: unlike a
 // PendingFile it stays when an attempt fails, so that the next one can pick up where it stopped.
+// It is one launcher's alone, and no one else writes to it, from its opening to its commit.
 class PartialFile : public ByteSink {
  public:
-  virtual uint64_t Size() = 0;
+  virtual uint64_t Size() = 0;  // of what is on the disk
   // What the part was saved with; nothing when there is no part or it cannot be told.
   virtual std::optional<PartInfo> Info() = 0;
   virtual double AgeDays() = 0;  // since it last grew
   virtual std::string Read(uint64_t offset, size_t size) = 0;
-  // Empties the part for a download from the start, or keeps its bytes for one that goes on.
+  // Empties the part for a download from the start, or keeps its bytes for one that goes on;
+  // Write puts bytes after those.
   virtual void Restart(const PartInfo& info) = 0;
   virtual void Continue(const PartInfo& info) = 0;
-  virtual void Commit() = 0;  // the part takes the target's name, replacing an earlier file
-  virtual void Discard() = 0;
+  // The part takes the target's name, replacing an earlier file, and stays held.
+  virtual std::unique_ptr<HeldFile> Commit() = 0;
+  virtual void Discard() = 0;  // the part and what identifies it go; a failure is an error
 };
 
 enum class RegistryRoot { kUsers };
@@ -88,7 +97,8 @@ class FileSystem {
   virtual void CheckReplaceable(const std::string& path) = 0;
   // Starts writing a file that replaces path once committed.
   virtual std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) = 0;
-  // The part of a download of target kept from an earlier attempt, or an empty one.
+  // The part of a download of target kept from an earlier attempt, or an empty one; while
+  // another launcher has it open, an error of the condition kDownloadInProgress.
   virtual std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) = 0;
   // Up to max_bytes from the start of an existing file.
   virtual std::string ReadFileStart(const std::string& path, size_t max_bytes) = 0;

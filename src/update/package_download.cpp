@@ -7,10 +7,11 @@ namespace hanamizu {
 namespace {
 
 constexpr double kMostPartAgeDays = 7;
-constexpr int32_t kRangeNotSatisfiable = 416;
 constexpr size_t kReadPiece = 1 << 20;
 // NTE_BAD_SIGNATURE: what Windows itself says of a signature that does not verify.
 constexpr int32_t kBadSignature = static_cast<int32_t>(0x80090006);
+// ERROR_INTERNET_CONNECTION_ABORTED: what the system says of a body cut short.
+constexpr int32_t kConnectionAborted = 12030;
 
 class PackageSink : public ByteSink {
  public:
@@ -18,30 +19,38 @@ class PackageSink : public ByteSink {
               const std::optional<IntegrityBlock>& block)
       : platform_(platform), part_(part), url_(std::move(url)), block_(block) {}
 
-  // Hashes what an earlier attempt kept, handling the window's messages between pieces.
-  void TakeOver() {
+  // Hashes what an earlier attempt kept, through the part itself, handling the window's
+  // messages between pieces; the rest is asked for from where the hash stopped.
+  ResumeFrom TakeOver(const PartInfo& kept) {
     Reset();
-    for (size_ = 0; size_ < part_.Size(); size_ += kReadPiece) {
-      if (hash_) hash_->Add(part_.Read(size_, kReadPiece));
+    kept_ = kept;
+    for (std::string piece; (piece = part_.Read(size_, kReadPiece)).size() > 0;) {
+      if (hash_) hash_->Add(piece);
+      size_ += piece.size();
       platform_.ui.DoEvents();
     }
-    size_ = part_.Size();
+    whole_length_ = kept.length;
+    return {size_, kept.validator};
   }
+  void StartOver() { kept_.reset(); }
 
+  // The whole file, or exactly the rest asked for of the same version; anything else is never
+  // joined to what was kept.
   void Start(const DownloadStart& start) override {
     const PartInfo info{url_, start.validator, start.whole_length};
-    if (start.offset == 0) {
+    if (!start.partial) {
       Reset();
       size_ = 0;
       part_.Restart(info);
-    } else if (start.offset == size_) {
+    } else if (kept_ && start.offset == size_ && start.validator == kept_->validator &&
+               start.whole_length == kept_->length) {
       part_.Continue(info);
     } else {
-      part_.Discard();
-      throw AppError(kErrorInternal,
-                     "サーバーの応答が途中からの続きになっていません (" + url_ + ")");
+      throw AppError(kErrorInternal, "サーバーの応答が求めた続きではありません (" + url_ + ")",
+                     Condition::kUnusableRange);
     }
     whole_length_ = start.whole_length;
+    if (block_ && whole_length_ && *whole_length_ != block_->package_size) Mismatch();
   }
 
   void Write(std::string_view bytes) override {
@@ -51,15 +60,25 @@ class PackageSink : public ByteSink {
     part_.Write(bytes);
   }
 
+  // The whole file: as long as the block, or else the server, says, and as released; the part
+  // on the disk holds exactly what was counted and hashed. A part cut short stays for the next
+  // attempt.
   void Check() {
-    if (whole_length_ && size_ != *whole_length_) {
+    const std::optional<uint64_t> length = block_ ? block_->package_size : whole_length_;
+    if (!length) {
       part_.Discard();
-      throw AppError(kErrorInternal,
-                     "ダウンロードしたファイルの長さが違います (" + std::to_string(size_) + " / " +
-                         std::to_string(*whole_length_) + " バイト) (" + url_ + ")");
+      throw AppError(kErrorInternal, "サーバーがファイルの長さを知らせていません (" + url_ + ")");
     }
-    if (block_ && (size_ != block_->package_size || hash_->Finish() != block_->package_sha256))
+    if (size_ < *length) {
+      throw AppError(kConnectionAborted,
+                     "受信したデータが途中で切れています (" + std::to_string(size_) + " / " +
+                         std::to_string(*length) + " バイト) (" + url_ + ")",
+                     Condition::kBodyCutShort);
+    }
+    if (size_ != *length || part_.Size() != size_ ||
+        (hash_ && hash_->Finish() != block_->package_sha256)) {
       Mismatch();
+    }
   }
 
  private:
@@ -68,14 +87,18 @@ class PackageSink : public ByteSink {
   }
   [[noreturn]] void Mismatch() {
     part_.Discard();
-    throw AppError(kBadSignature,
-                   "ダウンロードしたパッケージが発行元の署名した内容と一致しません (" + url_ + ")");
+    throw AppError(
+        kBadSignature,
+        block_ ? "ダウンロードしたパッケージが発行元の署名した内容と一致しません (" + url_ + ")"
+               : "ダウンロードしたファイルの長さが違います (" + url_ + ")",
+        Condition::kPackageMismatch);
   }
 
   Platform& platform_;
   PartialFile& part_;
   std::string url_;
   std::optional<IntegrityBlock> block_;
+  std::optional<PartInfo> kept_;
   std::unique_ptr<Sha256> hash_;
   uint64_t size_ = 0;
   std::optional<uint64_t> whole_length_;
@@ -83,30 +106,47 @@ class PackageSink : public ByteSink {
 
 }  // namespace
 
-void DownloadPackage(Platform& platform, const std::string& url, const std::string& target,
-                     const std::optional<IntegrityBlock>& block, DownloadProgress* progress) {
+std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string& url,
+                                          const std::string& target,
+                                          const std::optional<IntegrityBlock>& block,
+                                          DownloadProgress* progress) {
   const std::unique_ptr<PartialFile> part = platform.files.OpenPartialFile(target);
   const std::optional<PartInfo> kept = part->Info();
-  const bool usable = kept && kept->url == url && !kept->validator.empty() &&
-                      part->AgeDays() <= kMostPartAgeDays && part->Size() > 0;
-  if (!usable && (kept || part->Size() > 0)) part->Discard();
+  const uint64_t size = part->Size();
+  // Only a recent part of this address, of a version a strong validator names and of a length
+  // that the released package has, is worth going on from.
+  const bool usable = kept && kept->url == url && !kept->validator.empty() && kept->length &&
+                      (!block || kept->length == block->package_size) && size > 0 &&
+                      size <= *kept->length && part->AgeDays() <= kMostPartAgeDays;
+  if (!usable && (kept || size > 0)) part->Discard();
   PackageSink sink(platform, *part, url, block);
   DownloadRequest request{.progress = progress};
-  if (usable) {
-    sink.TakeOver();
-    request.resume = ResumeFrom{part->Size(), kept->validator};
+  if (usable) request.resume = sink.TakeOver(*kept);
+  if (request.resume && request.resume->offset == *kept->length) {
+    try {  // nothing is left to ask for: the part is checked as it is
+      sink.Check();
+      return part->Commit();
+    } catch (const AppError& error) {
+      if (error.condition() != Condition::kPackageMismatch) throw;
+      request.resume.reset();
+      sink.StartOver();
+    }
   }
   try {
     platform.http.Download(url, sink, request);
   } catch (const AppError& error) {
-    // A part as long as the file, or longer (the launcher ended before it could rename it, or
-    // the file changed under the same validator), has no rest to ask for: the whole file then.
-    if (!request.resume || error.number() != kRangeNotSatisfiable) throw;
+    // No rest to send, or an answer that is not the rest asked for: the whole file, once.
+    if (!request.resume || (error.condition() != Condition::kRangeNotSatisfiable &&
+                            error.condition() != Condition::kUnusableRange)) {
+      throw;
+    }
+    part->Discard();
     request.resume.reset();
+    sink.StartOver();
     platform.http.Download(url, sink, request);
   }
   sink.Check();
-  part->Commit();
+  return part->Commit();
 }
 
 }  // namespace hanamizu

@@ -22,6 +22,9 @@ constexpr char kPackageReady[] =
     "パッケージの更新を開始します。\r\r"
     "更新完了後、スタートメニューよりパッケージを起動してください。";
 constexpr char kUnexpectedError[] = "予期しないエラーが発生しました。\r\r";
+constexpr char kAlreadyDownloading[] =
+    "更新パッケージはすでにダウンロード中です。\r\r"
+    "ダウンロードが終わってから、もう一度起動してください。";
 constexpr char kDownloading[] = " ファイルをダウンロード中";
 
 std::string OfferText(const UpdateListRecord& list, int32_t major, int32_t minor, int32_t build) {
@@ -36,11 +39,28 @@ void Warn(UserInterface& ui, const std::string& text, MessageIcon icon) {
   ui.ShowMessage(text, kCaption, MessageButtons::kOk, icon);
 }
 
-// Streams the list at url into path: the file is replaced only once the whole body has arrived,
-// so a failed download leaves no partial file and any earlier one as it was.
+// The list into its file, which takes the list's name only once the whole body has arrived, so
+// that a failed download leaves any earlier list as it was; more than any list holds is no list.
+class ListSink : public ByteSink {
+ public:
+  explicit ListSink(PendingFile& file) : file_(file) {}
+  void Write(std::string_view bytes) override {
+    received_ += bytes.size();
+    if (received_ > kListMostBytes) {
+      throw AppError(kErrorInternal, "更新リストが長すぎます", Condition::kListTooLong);
+    }
+    file_.Write(bytes);
+  }
+
+ private:
+  PendingFile& file_;
+  size_t received_ = 0;
+};
+
 void DownloadList(Platform& platform, const std::string& url, const std::string& path) {
   const std::unique_ptr<PendingFile> file = platform.files.CreatePendingFile(path);
-  platform.http.Download(url, *file, {.whole_deadline = true});
+  ListSink sink(*file);
+  platform.http.Download(url, sink, {.whole_deadline = true});
   file->Commit();
 }
 
@@ -70,7 +90,8 @@ class SplashProgress : public DownloadProgress {
 
 int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int32_t minor,
                     int32_t build, const std::string& baseUrl, const std::string& listName,
-                    std::string& UpdateDir, std::string& PackageName) {
+                    std::string& UpdateDir, std::string& PackageName,
+                    std::unique_ptr<HeldFile>* package) {
   UserInterface& ui = platform.ui;
   const auto body = [&]() -> int16_t {
     const std::string base = baseUrl.empty() ? std::string(kVendorUpdateUrl) : baseUrl;
@@ -83,8 +104,7 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     ui.DoEvents();
     const std::string list_path = UpdateDir + listName;
     DownloadList(platform, base + listName, list_path);
-    const std::string bytes =
-        platform.files.ReadFileStart(list_path, kUpdateListMaxBytes + kIntegrityBlockBytes);
+    const std::string bytes = platform.files.ReadFileStart(list_path, kListMostBytes);
     const UpdateListRecord list = ReadUpdateListRecord(bytes, platform.files.Ansi());
 
     if (!IsTrustedList(bytes, platform.publisher_keys, platform.crypto) ||
@@ -110,16 +130,24 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     platform.files.CheckReplaceable(UpdateDir + PackageName);
     ui.DoEvents();
     // Fetched under the server's name, stored under the caller's.
+    std::unique_ptr<HeldFile> held;
     {
       SplashProgress progress(splash);
-      DownloadPackage(platform, list.PackageLocation + list.PackageFile, UpdateDir + PackageName,
-                      ReadIntegrityBlock(bytes), &progress);
+      held = DownloadPackage(platform, list.PackageLocation + list.PackageFile,
+                             UpdateDir + PackageName, ReadIntegrityBlock(bytes), &progress);
     }
+    if (package) *package = std::move(held);
     Warn(ui, kPackageReady, MessageIcon::kInformation);
     return 1;
   };
   return WithTrap(body, [&](const AppError& error) -> int16_t {
-    Warn(ui, kUnexpectedError + error.description(), MessageIcon::kExclamation);
+    if (error.condition() == Condition::kListTooLong) {
+      Warn(ui, kListUnusable, MessageIcon::kExclamation);
+    } else if (error.condition() == Condition::kDownloadInProgress) {
+      Warn(ui, kAlreadyDownloading, MessageIcon::kInformation);
+    } else {
+      Warn(ui, kUnexpectedError + error.description(), MessageIcon::kExclamation);
+    }
     return -1;
   });
 }

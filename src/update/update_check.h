@@ -10,11 +10,13 @@ namespace hanamizu {
 
 // Fetches the update list baseUrl + listName into UpdateDir, offers a newer package of the same
 // major version and downloads it into UpdateDir + PackageName. Returns 1 when the package is
-// there, 0 when there is nothing to do or the user declined, DownloadMode + 1 when the list says
-// not to download, -1 after any failure (the user has been told). UpdateDir becomes "C:\" when
-// empty, PackageName the list's PackageFile when empty.
+// there (held from writers by *package until that goes), 0 when there is nothing to do or the
+// user declined, DownloadMode + 1 when the list says not to download, -1 after any failure (the
+// user has been told). UpdateDir becomes "C:\" when empty, PackageName the list's PackageFile
+// when empty.
 int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int32_t minor,
                     int32_t build, const std::string& baseUrl, const std::string& listName,
-                    std::string& UpdateDir, std::string& PackageName);
+                    std::string& UpdateDir, std::string& PackageName,
+                    std::unique_ptr<HeldFile>* package = nullptr);
 
 }  // namespace hanamizu

@@ -13,10 +13,13 @@
 #include <vector>
 
 #include "platform/crypto.h"
+#include "update/update_list.h"
 
 namespace hanamizu {
 
 inline constexpr size_t kIntegrityBlockBytes = 4 + 8 + 32 + 64;
+// The most of an update list the launcher ever reads: the largest record and its block.
+inline constexpr size_t kListMostBytes = kUpdateListMaxBytes + kIntegrityBlockBytes;
 
 struct IntegrityBlock {
   uint64_t package_size = 0;

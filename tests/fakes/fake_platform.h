@@ -26,11 +26,14 @@ inline std::string Box(const std::string& caption, const char* icon, const char*
   return "box " + caption + " " + icon + " " + buttons + ": " + text;
 }
 
-// A file on the update server, and how the server treats a request for the rest of it.
+// A file on the update server: the whole of it, or the rest asked for of the version its
+// validator names; from a server that misbehaves, another answer to a request for the rest (and
+// the body from there), or the whole without its length.
 struct Served {
   std::string body;
   std::string validator = "\"v1\"";
-  bool ignores_range = false;
+  std::optional<DownloadStart> rest;
+  bool unannounced = false;
 };
 
 // A part of a download that an earlier attempt left beside its target.
@@ -144,21 +147,26 @@ class FakePlatform : public FileSystem,
     throw ProcessEnded{};
   }
 
-  // A server that goes on from a part whose validator it still has, unless it ignores Range; an
-  // address it does not serve cannot be resolved.
+  // An address the server does not serve cannot be resolved.
   void Download(const std::string& url, ByteSink& sink, const DownloadRequest& request) override {
     const auto& resume = request.resume;
-    const bool served = web.count(url);
-    Served& file = web[url];
-    const size_t from =
-        resume && resume->validator == file.validator && !file.ignores_range ? resume->offset : 0;
-    Note("", "get " + url + (from ? " from " + std::to_string(from) : "") +
+    Note("", "get " + url + (resume ? " from " + std::to_string(resume->offset) : "") +
                  (request.whole_deadline ? " (with a deadline)" : ""));
-    if (!served) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
-    if (from > 0 && from >= file.body.size()) throw AppError(416, "Range Not Satisfiable");
-    sink.Start({from, file.validator, file.body.size()});
-    sink.Write(file.body.substr(from));
-    if (request.progress) request.progress->Progress(file.body.size(), file.body.size());
+    if (!web.count(url)) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
+    const Served& file = web[url];
+    DownloadStart start{0, false, file.validator, file.body.size()};
+    if (file.unannounced) start.whole_length.reset();
+    if (resume && resume->validator == file.validator) {
+      if (resume->offset >= file.body.size()) {
+        throw AppError(416, "Range Not Satisfiable", Condition::kRangeNotSatisfiable);
+      }
+      start.offset = resume->offset;
+      start.partial = true;
+    }
+    if (resume) start = file.rest.value_or(start);
+    sink.Start(start);
+    sink.Write(file.body.substr(start.offset.value_or(0)));
+    if (request.progress) request.progress->Progress(file.body.size(), start.whole_length);
   }
 
   std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override;
@@ -229,9 +237,10 @@ class FakePartialFile : public PartialFile {
     fake_.Note("Write");
     part().bytes += bytes;
   }
-  void Commit() override {
+  std::unique_ptr<HeldFile> Commit() override {
     fake_.Note("", "save " + target_ + ": " + part().bytes);
     fake_.parts.erase(target_);
+    return std::make_unique<Held>(fake_, target_);
   }
   void Discard() override {
     fake_.parts.erase(target_);
@@ -239,6 +248,12 @@ class FakePartialFile : public PartialFile {
   }
 
  private:
+  struct Held : HeldFile {
+    Held(FakePlatform& fake, std::string path) : fake(fake), path(std::move(path)) {}
+    ~Held() override { fake.journal.push_back("let go of " + path); }
+    FakePlatform& fake;
+    std::string path;
+  };
   KeptPart& part() { return fake_.parts[target_]; }
   FakePlatform& fake_;
   std::string target_;
@@ -267,6 +282,7 @@ inline std::unique_ptr<PendingFile> FakePlatform::CreatePendingFile(const std::s
   return std::make_unique<FakePendingFile>(*this, path);
 }
 inline std::unique_ptr<PartialFile> FakePlatform::OpenPartialFile(const std::string& target) {
+  Note("OpenPartialFile");
   return std::make_unique<FakePartialFile>(*this, target);
 }
 inline std::unique_ptr<SplashWindow> FakePlatform::CreateSplashWindow() {

@@ -50,18 +50,23 @@ const J kFetchList = {"get " + kListUrl + " (with a deadline)", "save C:\\Temp\\
 const J kDownload = {"get " + kPackageUrl, "progress 10/10"};
 const J kResumed = {"get " + kPackageUrl + " from 4", "progress 10/10"};
 const std::string kDropped = "discard part C:\\Temp\\setup.exe";
-// The package as served takes its name; the user is told.
-const J kFetched =
-    kDownload + J{"save C:\\Temp\\setup.exe: " + kPackage, "progress hidden", "beep",
+const std::string kLetGo = "let go of C:\\Temp\\setup.exe";
+// The package as released takes its name and is held until it starts; the user is told.
+const J kReady = {"save C:\\Temp\\setup.exe: " + kPackage, "beep",
                   Box("確認", "i", "OK",
                       "パッケージの更新を開始します。\r\r"
                       "更新完了後、スタートメニューよりパッケージを起動してください。")};
-J Warned(const std::string& text) {
-  return {"beep", Box("確認", "!", "OK", text)};
+const J kFetched = kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2], kLetGo};
+J Warned(const std::string& text, const char* icon = "!") {
+  return {"beep", Box("確認", icon, "OK", text)};
 }
 J Unexpected(const std::string& description) {
   return Warned("予期しないエラーが発生しました。\r\r" + description);
 }
+const J kUnusable = Warned(
+    "自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップ"
+    "デート"
+    "の情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。");
 const J kNotReleased = Unexpected(
     "ダウンロードしたパッケージが発行元の署名した内容と一致しません (http://p/setup.exe)");
 
@@ -85,10 +90,13 @@ Step ServeBlock(bool keyed) {
 }
 // What an earlier attempt left of setup.exe, with what identifies it.
 Step Kept(const std::string& bytes, const std::string& validator = "\"v1\"",
-          const std::string& url = kPackageUrl, double age_days = 1) {
+          const std::string& url = kPackageUrl, double age_days = 1, uint64_t length = 10) {
   return [=](FakePlatform& f) {
-    f.parts["C:\\Temp\\setup.exe"] = {bytes, PartInfo{url, validator, 10}, age_days};
+    f.parts["C:\\Temp\\setup.exe"] = {bytes, PartInfo{url, validator, length}, age_days};
   };
+}
+Step Rest(const DownloadStart& answer) {
+  return [=](FakePlatform& f) { f.web[kPackageUrl].rest = answer; };
 }
 Step Set(const std::string& setting, const std::string& value) {
   return [=](FakePlatform& f) { f.settings["di04\\system\\" + setting] = value; };
@@ -150,26 +158,42 @@ const FlowCase kFlows[] = {
     {"no address: the vendor's", Serve(kNewer, kVendorList) + kCancel, Check(0, ""), {"get " + kVendorList + " (with a deadline)", "save C:\\Temp\\di04.dat", kOffer}},
     {"no separator added", Serve(kNewer), Check(-1, "http://u"), J{"get http://udi04.dat (with a deadline)"} + Unexpected("サーバー名またはアドレスを解決できませんでした")},
     {"a page instead of a list", [](FakePlatform& f) { f.web[kListUrl].body = "<html>"; }, Check(-1),
-     kFetchList + Warned("自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。")},
+     kFetchList + kUnusable},
     {"installed minor newer", Serve({0, 8, 0, 99, "h/", "a.exe"}), Check(0), kFetchList},
     {"older major", Serve({0, 7, 9, 9, "h/", "a.exe"}), Check(-1), kFetchList + Warned("バージョン情報が正しくありません。　7")},
     {"mode 32767 overflows", Serve({32767, 8, 1, 26, "h/", "a.exe"}), Check(-1), kFetchList + J{kOffer} + Unexpected("オーバーフローしました。")},
     {"the package in use: nothing fetched", Serve(kNewer) + Failing("CheckReplaceable", AppError(32, "使用中")), Check(-1), kFetchList + J{kOffer} + Unexpected("使用中")},
     {"longer than its block, no key: stopped at once", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body += "!"; }, Check(-1),
      kFetchList + J{kOffer, kDownload[0], kDropped} + kNotReleased},
+    {"another launcher is downloading it", Serve(kNewer) + Failing("OpenPartialFile", AppError(32, "", Condition::kDownloadInProgress)), Check(-1),
+     kFetchList + J{kOffer} + Warned("更新パッケージはすでにダウンロード中です。\r\rダウンロードが終わってから、もう一度起動してください。", "i")},
+    {"no length, no block", Serve(kNewer) + [](FakePlatform& f) { f.web[kPackageUrl].unannounced = true; }, Check(-1),
+     kFetchList + J{kOffer, kDownload[0], "progress 10/?", kDropped, "progress hidden"} + Unexpected("サーバーがファイルの長さを知らせていません (http://p/setup.exe)")},
+    {"shorter than its block, no length: kept", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body = kHead; f.web[kPackageUrl].unannounced = true; }, Check(-1),
+     kFetchList + J{kOffer, kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
     {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kFetchList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
-    {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + J{kOffer} + kFetched},
-    {"kept as long as the file", Serve(kNewer) + Kept(kPackage), Check(1), kFetchList + J{kOffer, "get " + kPackageUrl + " from 10"} + kFetched},
-    {"kept, Range ignored", Serve(kNewer) + Kept(kHead) + [](FakePlatform& f) { f.web[kPackageUrl].ignores_range = true; }, Check(1), kFetchList + J{kOffer} + kFetched},
+    {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kFetchList + J{kOffer} + kReady + J{kLetGo}},
+    {"kept longer than the package", ServeBlock(true) + Kept(kPackage + "!", "\"v1\"", kPackageUrl, 1, 11), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
+    {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end())},
     {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
     {"kept a week", Serve(kNewer) + Kept(kHead, "\"v1\"", kPackageUrl, 7.5), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
+    {"kept without a strong validator", Serve(kNewer) + Kept(kHead, ""), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
+    // A partial answer that is not the rest asked for: the whole file instead, once.
+    {"the rest from elsewhere", Serve(kNewer) + Kept(kHead) + Rest({2, true, "\"v1\"", 10}), Check(1), kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched},
+    {"the rest of another length", Serve(kNewer) + Kept(kHead) + Rest({4, true, "\"v1\"", 11}), Check(1), kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched},
+    {"the rest of another version", Serve(kNewer) + Kept(kHead) + Rest({4, true, "\"v2\"", 10}), Check(1), kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched},
+    {"the rest without its range", Serve(kNewer) + Kept(kHead) + Rest({std::nullopt, true, "\"v1\"", std::nullopt}), Check(1), kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched},
+    {"the whole instead of the rest", Serve(kNewer) + Kept(kHead) + Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end())},
     {"disk full", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1), kFetchList + J{kOffer, kDownload[0]} + Unexpected("いっぱいです。")},
     {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kFetchList + J{kOffer}},
+    {"more than any list", [](FakePlatform& f) { f.web[kListUrl].body = std::string(kListMostBytes + 1, 'x'); }, Check(-1),
+     J{kFetchList[0]} + kUnusable},
     // The product launch.
     {"three seconds from before the settings, rounded up", [](FakePlatform& f) { f.seconds_per_setting = 0.4003; }, Launch,
      J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄURL=", "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=", "sleep 1800"} + kRunMain},
-    {"a package downloaded starts, and the launcher makes way", kUpdateOn + Serve(kNewer), Launch,
-     J{kLauncherSet} + kFetchList + J{kOffer} + kFetched + J{"shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81", "end"}},
+    {"the package, held until it has started, and the launcher makes way", kUpdateOn + Serve(kNewer), Launch,
+     J{kLauncherSet} + kFetchList + J{kOffer} + kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2]} +
+     J{"shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81", "end", kLetGo}},
     {"the switch from the profile; the offer's time counts", kUpdateOn + Serve(kNewer) + kCancel + Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "") +
      [](FakePlatform& f) { f.seconds_per_box = 2; f.profile[".DEFAULT\\Software\\VB and VBA Program Settings\\di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ"] = "1.4"; }, Launch,
      J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=1.4"} + kFetchList + J{kOffer, "sleep 1000"} + kRunMain},

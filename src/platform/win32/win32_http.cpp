@@ -76,10 +76,6 @@ AppError SendError() {
   }
 }
 
-AppError AboutAddress(const AppError& error, const std::string& url) {
-  return AppError(error.number(), error.description() + " (" + url + ")");
-}
-
 Address CrackAddress(const std::wstring& url) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof parts;
@@ -122,16 +118,20 @@ std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD info) {
   return value;
 }
 
-// The announced body length, when there is one that can be read as a number.
-std::optional<uint64_t> ContentLength(HINTERNET request) {
-  const std::optional<std::wstring> text = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH);
-  if (!text || text->empty()) return std::nullopt;
+// Decimal digits alone, of a number that fits.
+std::optional<uint64_t> Decimal(std::wstring_view text) {
+  if (text.empty() || text.size() > 19) return std::nullopt;
   uint64_t value = 0;
-  for (const wchar_t c : *text) {
-    if (c < L'0' || c > L'9' || value > (UINT64_MAX - 9) / 10) return std::nullopt;
+  for (const wchar_t c : text) {
+    if (c < L'0' || c > L'9') return std::nullopt;
     value = value * 10 + static_cast<uint64_t>(c - L'0');
   }
   return value;
+}
+
+// The announced body length, when there is one that can be read as a number.
+std::optional<uint64_t> ContentLength(HINTERNET request) {
+  return Decimal(QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH).value_or(L""));
 }
 
 DWORD Status(HINTERNET request) {
@@ -148,26 +148,32 @@ void CheckStatus(HINTERNET request, DWORD status) {
   if (status >= 200 && status < 300) return;
   const std::wstring reason = QueryHeader(request, HTTP_QUERY_STATUS_TEXT).value_or(L"");
   // An error page is not the file that was asked for; it must never be stored as one.
-  throw AppError(static_cast<int32_t>(status), "サーバーが応答 " + std::to_string(status) +
-                                                   (reason.empty() ? "" : " " + Narrow(reason)) +
-                                                   " を返しました");
+  throw AppError(static_cast<int32_t>(status),
+                 "サーバーが応答 " + std::to_string(status) +
+                     (reason.empty() ? "" : " " + Narrow(reason)) + " を返しました",
+                 status == 416 ? Condition::kRangeNotSatisfiable : Condition::kNone);
 }
 
-// How the server answered: the whole file from its start, or (206) the rest from an offset.
-// A weak ETag cannot ask for a part; Last-Modified then stands in for it.
+// How the server answered: the whole file (200), or (206) exactly the rest of it from an offset,
+// "bytes FIRST-LAST/TOTAL" with LAST the file's last byte. Only a strong ETag names a version: a
+// weak one, or a date, may stay the same while the bytes change.
 DownloadStart StartOf(HINTERNET request, DWORD status) {
   DownloadStart start;
   const std::wstring etag = QueryHeader(request, HTTP_QUERY_ETAG).value_or(L"");
-  start.validator = Narrow(etag.starts_with(L"W/") || etag.empty()
-                               ? QueryHeader(request, HTTP_QUERY_LAST_MODIFIED).value_or(L"")
-                               : etag);
+  if (etag.starts_with(L"\"")) start.validator = Narrow(etag);
   start.whole_length = ContentLength(request);
+  if (status != 206) return start;
+  start.partial = true;
+  start.offset = start.whole_length = std::nullopt;
   const std::wstring range = QueryHeader(request, HTTP_QUERY_CONTENT_RANGE).value_or(L"");
-  uint64_t first = 0, whole = 0;
-  if (status == 206 && swscanf(range.c_str(), L"bytes %llu-%*u/%llu", &first, &whole) == 2) {
-    start.offset = first, start.whole_length = whole;
-  } else if (status == 206) {
-    start.offset = first, start.whole_length = std::nullopt;
+  const size_t dash = range.find(L'-'), slash = range.find(L'/');
+  if (!range.starts_with(L"bytes ") || dash == std::wstring::npos || slash < dash) return start;
+  const auto first = Decimal(std::wstring_view(range).substr(6, dash - 6));
+  const auto last = Decimal(std::wstring_view(range).substr(dash + 1, slash - dash - 1));
+  const auto total = Decimal(std::wstring_view(range).substr(slash + 1));
+  if (first && last && total && *first <= *last && *last + 1 == *total) {
+    start.offset = first;
+    start.whole_length = total;
   }
   return start;
 }
@@ -196,7 +202,8 @@ void ReadBody(HINTERNET request, TransferQueue& queue) {
   if (announced && received != *announced) {
     throw AppError(static_cast<int32_t>(ERROR_INTERNET_CONNECTION_ABORTED),
                    "受信したデータが途中で切れています (" + std::to_string(received) + " / " +
-                       std::to_string(*announced) + " バイト)");
+                       std::to_string(*announced) + " バイト)",
+                   Condition::kBodyCutShort);
   }
 }
 
@@ -312,7 +319,7 @@ void Win32HttpClient::Download(const std::string& url, ByteSink& sink,
     std::rethrow_exception(failure.error);
   } catch (const AppError& error) {
     // The user (and whoever reads the report) needs to know which address failed.
-    throw AboutAddress(error, current);
+    throw AppError(error.number(), error.description() + " (" + current + ")", error.condition());
   }
 }
 

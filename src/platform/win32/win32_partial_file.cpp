@@ -13,109 +13,230 @@
 namespace hanamizu::win32 {
 namespace {
 
+// A named mutex owned by this thread while the object lives: one launcher per download target.
+class TargetLock {
+ public:
+  explicit TargetLock(const std::string& target) {
+    uint64_t hash = 14695981039346656037ULL;  // FNV-1a over the path as Windows compares it
+    for (const wchar_t c : Widen(target)) hash = (hash ^ towupper(c)) * 1099511628211ULL;
+    wchar_t name[64];
+    swprintf(name, 64, L"Local\\HanamizuDownload-%016llx", static_cast<unsigned long long>(hash));
+    mutex_ = KernelHandle(CreateMutexW(nullptr, FALSE, name));
+    if (!mutex_) throw LastWin32Error();
+    if (WaitForSingleObject(mutex_.get(), 0) == WAIT_TIMEOUT) {
+      throw AppError(ERROR_SHARING_VIOLATION,
+                     "更新パッケージは別のランチャーがダウンロード中です (" + target + ")",
+                     Condition::kDownloadInProgress);
+    }
+  }
+  TargetLock(const TargetLock&) = delete;
+  TargetLock& operator=(const TargetLock&) = delete;
+  ~TargetLock() { ReleaseMutex(mutex_.get()); }
+
+ private:
+  KernelHandle mutex_;
+};
+
+// A file's identity and its last change, as a handle to it sees them. (Its volume is left out:
+// Wine reports none for a handle whose file was renamed; a rename never leaves the volume.)
+struct FileState {
+  BY_HANDLE_FILE_INFORMATION identity{};
+  FILE_BASIC_INFO times{};
+  bool operator==(const FileState& other) const {
+    return identity.nFileIndexHigh == other.identity.nFileIndexHigh &&
+           identity.nFileIndexLow == other.identity.nFileIndexLow &&
+           identity.nFileSizeHigh == other.identity.nFileSizeHigh &&
+           identity.nFileSizeLow == other.identity.nFileSizeLow &&
+           times.ChangeTime.QuadPart == other.times.ChangeTime.QuadPart &&
+           times.LastWriteTime.QuadPart == other.times.LastWriteTime.QuadPart;
+  }
+};
+
+FileState StateOf(HANDLE file, const std::string& path) {
+  FileState state;
+  if (!GetFileInformationByHandle(file, &state.identity) ||
+      !GetFileInformationByHandleEx(file, FileBasicInfo, &state.times, sizeof state.times)) {
+    throw FileError(path);
+  }
+  return state;
+}
+
+// The package, readable by all and writable by none, with its target still locked.
+class HeldPackage : public HeldFile {
+ public:
+  HeldPackage(FileHandle file, std::unique_ptr<TargetLock> lock)
+      : file_(std::move(file)), lock_(std::move(lock)) {}
+
+ private:
+  FileHandle file_;
+  std::unique_ptr<TargetLock> lock_;
+};
+
+void DeleteIfThere(const std::string& path) {
+  if (!DeleteFileW(FilePath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+      GetLastError() != ERROR_PATH_NOT_FOUND) {
+    throw FileError(path);
+  }
+}
+
 class Win32PartialFile : public PartialFile {
  public:
   explicit Win32PartialFile(std::string target)
-      : target_(std::move(target)), part_(target_ + ".part"), info_(target_ + ".part.txt") {}
+      : target_(std::move(target)),
+        part_(target_ + ".part"),
+        info_(target_ + ".part.txt"),
+        lock_(std::make_unique<TargetLock>(target_)) {
+    Open(OPEN_ALWAYS);
+  }
+  Win32PartialFile(const Win32PartialFile&) = delete;
+  Win32PartialFile& operator=(const Win32PartialFile&) = delete;
+
+  // An empty part that nothing identifies is no part at all.
+  ~Win32PartialFile() override {
+    if (file_ && end_ == 0 &&
+        GetFileAttributesW(FilePath(info_).c_str()) == INVALID_FILE_ATTRIBUTES) {
+      file_.reset();
+      DeleteFileW(FilePath(part_).c_str());
+    }
+  }
 
   uint64_t Size() override {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(FilePath(part_).c_str(), GetFileExInfoStandard, &data)) return 0;
-    return uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+    LARGE_INTEGER size{};
+    if (file_ && !GetFileSizeEx(file_.get(), &size)) throw FileError(part_);
+    return static_cast<uint64_t>(size.QuadPart);
   }
 
   std::optional<PartInfo> Info() override {
-    const std::string text = Read(info_, 0, 65536);
+    const FileHandle file(CreateFileW(FilePath(info_).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string text(65536, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr))
+      return std::nullopt;
+    text.resize(read);
     PartInfo info;
-    bool has_url = false;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
-      if (line.find('=') == std::string::npos) continue;
-      const std::string key = line.substr(0, line.find('=')), value = line.substr(key.size() + 1);
-      if (key == "url") info.url = value, has_url = true;
-      if (key == "validator") info.validator = value;
+      const size_t equals = line.find('=');
+      if (equals == std::string::npos) continue;
+      const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
       uint64_t length = 0;
+      if (key == "url") info.url = value;
+      if (key == "validator") info.validator = value;
       if (key == "length" &&
           std::from_chars(value.data(), value.data() + value.size(), length).ec == std::errc())
         info.length = length;
     }
-    return has_url ? std::optional(info) : std::nullopt;
+    return info.url.empty() ? std::nullopt : std::optional(info);
   }
 
   double AgeDays() override {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(FilePath(part_).c_str(), GetFileExInfoStandard, &data)) return 0;
-    FILETIME now;
+    FILETIME written{}, now;
+    if (!file_ || !GetFileTime(file_.get(), nullptr, nullptr, &written)) return 0;
     GetSystemTimeAsFileTime(&now);
     const auto ticks = [](FILETIME time) {
       return static_cast<double>(uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
     };
-    return (ticks(now) - ticks(data.ftLastWriteTime)) / 864'000'000'000.0;  // 100 ns units
+    return (ticks(now) - ticks(written)) / 864'000'000'000.0;  // 100 ns units
   }
 
-  std::string Read(uint64_t offset, size_t size) override { return Read(part_, offset, size); }
+  // Through the held part, at the offset given.
+  std::string Read(uint64_t offset, size_t size) override {
+    std::string bytes(size, '\0');
+    OVERLAPPED at = At(offset);
+    DWORD read = 0;
+    if (!ReadFile(file_.get(), bytes.data(), static_cast<DWORD>(size), &read, &at) &&
+        GetLastError() != ERROR_HANDLE_EOF) {
+      throw FileError(part_);
+    }
+    bytes.resize(read);
+    return bytes;
+  }
 
-  // A new file rather than a truncated one: under Wine on ext4, closing a file that was opened
-  // truncating waits for all of it to reach the disk (a tenth of a second for 256 MiB).
+  // A new file rather than a truncated one: under Wine on ext4, closing a file that was
+  // truncated waits for all of it to reach the disk (a tenth of a second for 256 MiB).
   void Restart(const PartInfo& info) override {
-    file_.reset();
-    DeleteFileW(FilePath(part_).c_str());
-    Open(CREATE_NEW, info);
+    Discard();
+    Describe(info);
+    Open(CREATE_NEW);
   }
-  void Continue(const PartInfo& info) override { Open(OPEN_EXISTING, info); }
+  void Continue(const PartInfo& info) override { Describe(info); }
 
-  void Write(std::string_view bytes) override { WriteWhole(file_.get(), bytes, part_); }
+  // After what was there when the part was opened and what was written since, at that offset
+  // rather than wherever the file ends.
+  void Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
+      OVERLAPPED at = At(end_);
+      DWORD written = 0;
+      if (!WriteFile(file_.get(), bytes.data(), piece, &written, &at) || written == 0)
+        throw FileError(part_);
+      bytes.remove_prefix(written);
+      end_ += written;
+    }
+  }
 
-  void Commit() override {
-    if (file_ && !CloseHandle(file_.release())) throw FileError(part_);
+  // The part takes the target's name while held; the target is then held for reading only,
+  // and must be the same file, unchanged, as the part was when it let go.
+  std::unique_ptr<HeldFile> Commit() override {
     if (!MoveFileExW(FilePath(part_).c_str(), FilePath(target_).c_str(),
                      MOVEFILE_REPLACE_EXISTING)) {
       throw FileError(target_);
     }
-    DeleteFileW(FilePath(info_).c_str());
+    const FileState renamed = StateOf(file_.get(), target_);
+    if (!CloseHandle(file_.release())) throw FileError(target_);
+    FileHandle held(CreateFileW(FilePath(target_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) throw FileError(target_);
+    if (!(StateOf(held.get(), target_) == renamed)) {
+      throw AppError(ERROR_FILE_INVALID,
+                     "ダウンロードしたパッケージが確認の後で変わりました (" + target_ + ")",
+                     Condition::kPackageMismatch);
+    }
+    DeleteIfThere(info_);
+    return std::make_unique<HeldPackage>(std::move(held), std::move(lock_));
   }
 
   void Discard() override {
     file_.reset();
-    DeleteFileW(FilePath(part_).c_str());
-    DeleteFileW(FilePath(info_).c_str());
+    end_ = 0;
+    DeleteIfThere(part_);
+    DeleteIfThere(info_);
   }
 
  private:
-  // The part opened for appending, and what it is written down beside it first: a part that
-  // cannot be told is never continued.
-  void Open(DWORD disposition, const PartInfo& info) {
-    file_.reset();
+  static OVERLAPPED At(uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+  }
+
+  // Others may read the part, or rename it away (which the commit finds), but never write.
+  void Open(DWORD disposition) {
+    file_ = FileHandle(CreateFileW(FilePath(part_).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) throw FileError(part_);
+    end_ = Size();
+  }
+
+  // What the part is written down beside it first: a part that cannot be told is never
+  // continued.
+  void Describe(const PartInfo& info) {
     const std::string text = "url=" + info.url + "\nvalidator=" + info.validator +
                              "\nlength=" + (info.length ? std::to_string(*info.length) : "") + "\n";
     const FileHandle written(CreateFileW(FilePath(info_).c_str(), GENERIC_WRITE, 0, nullptr,
                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!written) throw FileError(info_);
     WriteWhole(written.get(), text, info_);
-    file_ = FileHandle(CreateFileW(FilePath(part_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
-                                   nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_) throw FileError(part_);
-  }
-
-  static std::string Read(const std::string& path, uint64_t offset, size_t size) {
-    const FileHandle file(CreateFileW(FilePath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {};
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    std::string bytes(size, '\0');
-    DWORD read = 0;
-    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
-        !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(size), &read, nullptr)) {
-      throw FileError(path);
-    }
-    bytes.resize(read);
-    return bytes;
   }
 
   std::string target_, part_, info_;
+  std::unique_ptr<TargetLock> lock_;
   FileHandle file_;
+  uint64_t end_ = 0;
 };
 
 }  // namespace

@@ -166,7 +166,7 @@ void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
                          std::to_string(limits.stall_bytes) + " バイト未満)");
     }
     if (progress && (finished || now - shown >= kTick)) {
-      to_target([&] { progress->Progress(started.offset + received, started.whole_length); });
+      to_target([&] { progress->Progress(started.offset.value_or(0) + received, started.whole_length); });
       shown = now;
     }
   }
