@@ -5,7 +5,8 @@ TLS the same, with a certificate of the tests' own CA (DIR/tls/ca.der, to be tru
 Wine prefix only) for 127.0.0.1 and one of a CA nobody trusts, and
 /downgrade/PATH sending https to http. The fault server answers /slow/N/M/MS/... with N bytes
 announced and M sent over MS milliseconds before it closes, /hang/N/M/... the same at once but then
-stays silent, /stall/... never; /partial/K/MS/PATH serves DIR/www/PATH cut after K bytes sent
+stays silent, /stall/... never; /say?status=S&body=B&HEADER=VALUE... answers as told;
+/partial/K/MS/PATH serves DIR/www/PATH cut after K bytes sent
 over MS milliseconds, but when a Range is asked for after the first time, whole or (with a
 matching If-Range) the rest.
 Their ports land in DIR/NAME.port: nginx, https, untrusted, faults."""
@@ -20,6 +21,8 @@ class Faults(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         kind, *sizes = self.path.strip("/").split("/")[:4]
+        if kind.startswith("say?"):
+            return self.say(urllib.parse.parse_qs(kind[4:]))
         if kind == "partial":
             return self.serve_file(int(sizes[0]), int(sizes[1]), urllib.parse.unquote(self.path.split("/", 4)[4]))
         if kind in ("hang", "slow"):
@@ -29,6 +32,18 @@ class Faults(http.server.BaseHTTPRequestHandler):
             self.trickle(b"c" * int(sizes[1]), int(sizes[2]) if kind == "slow" else 0)
         if kind != "slow":
             time.sleep(300)
+
+    def say(self, query):
+        """Whatever the query says: a status, headers, and a body sent as it stands before the
+        connection closes (so that it may be framed wrongly)."""
+        self.protocol_version = "HTTP/1.1"
+        self.send_response(int(query.pop("status")[0]))
+        body = query.pop("body", [""])[0].encode()
+        for name, [value] in query.items():
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(body)
+        self.close_connection = True
 
     def trickle(self, data, milliseconds):
         """data in 20 pieces spread over the time given."""

@@ -39,6 +39,9 @@ printf 'MZ packagf' >altered.exe
 grep -q "does not match: the package's SHA-256 is" altered.out || fail "$(cat altered.out)"
 "$tool" verify signed.dat pkg.exe --key key.pem >/dev/null 2>&1 && fail "a private key as the public one"
 "$tool" keygen key.pem other.pem >/dev/null 2>&1 && fail "a key overwritten"
+[[ $(stat -c %a key.pem) == 600 ]] || fail "the private key is for others to read too"
+ln -s stolen.pem link.pem
+! "$tool" keygen link.pem link.pub.pem >/dev/null 2>&1 && [[ ! -e stolen.pem ]] || fail "a key through a link"
 
 long=$(printf 'a%.0s' {1..65532}).exe
 while read -r code args; do

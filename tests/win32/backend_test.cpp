@@ -31,6 +31,11 @@ std::string Outcome(const std::function<std::string()>& call) {
 
 // What arrives, and for a watched download how its progress went.
 struct Received : ByteSink, DownloadProgress {
+  void Start(const DownloadStart& answer) override {
+    const auto number = [](std::optional<uint64_t> n) { return n ? std::to_string(*n) : "?"; };
+    start = (answer.partial ? "part " : "whole ") + number(answer.offset) + "/" +
+            number(answer.whole_length) + " " + answer.validator + ": ";
+  }
   void Write(std::string_view bytes) override {
     if (disk_full) throw AppError(112, "ディスクがいっぱいです。 (D:\\x)");
     text += bytes;
@@ -39,12 +44,12 @@ struct Received : ByteSink, DownloadProgress {
     ++calls;
     last = std::to_string(received) + "/" + std::to_string(announced.value_or(0));
   }
-  std::string text, last;
+  std::string start, text, last;
   bool disk_full = false;
   int calls = 0;
 };
 
-enum class How { kPlain, kDiskFull, kWatched, kDeadline };
+enum class How { kPlain, kDiskFull, kWatched, kDeadline, kResumed };
 struct DownloadCase {
   const char* name;
   How how;
@@ -55,6 +60,7 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
   const std::string www = Server("www"), nginx = Server("nginx"), faults = Server("faults");
   const std::string https = Server("https"), untrusted = Server("untrusted");
   const std::string distrusted = "サーバーの証明書を信頼できないため接続しませんでした: ";
+  const std::string say = faults + "say?status=";
   WriteBytes(www + "changes.txt", "before");
   WriteBytes(www + "empty", "");
   WriteBytes(www + "tls", "secure");
@@ -74,7 +80,16 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
       {"a CA nobody trusts", How::kPlain, untrusted + "tls", "12057 " + distrusted + "Windows error 12057 (" + untrusted + "tls)"},
       {"progress in steps", How::kWatched, faults + "slow/2000/2000/1000", std::string(2000, 'c') + " 2000/2000"},
       {"past the deadline", How::kDeadline, faults + "slow/1000/1000/3000", "12002 ダウンロードが 1 秒以内に終わりませんでした (" + faults + "slow/1000/1000/3000)"},
-      {"stalled", How::kPlain, faults + "slow/100/15/4000", "12002 ダウンロードが止まりました (2 秒間に 64 バイト未満) (" + faults + "slow/100/15/4000)"}};
+      {"stalled", How::kPlain, faults + "slow/100/15/4000", "12002 ダウンロードが止まりました (2 秒間に 64 バイト未満) (" + faults + "slow/100/15/4000)"},
+      // Asked for the rest from byte 2: only exactly that, up to the end, tells where it goes.
+      {"the rest", How::kResumed, say + "206&ETag=%22v1%22&Content-Range=bytes+2-5%2F6&body=fore", "part 2/6 \"v1\": fore"},
+      {"the rest without its range", How::kResumed, say + "206&ETag=%22v1%22&body=fore", "part ?/? \"v1\": fore"},
+      {"the rest of no known length", How::kResumed, say + "206&Content-Range=bytes+2-5%2F*&body=fore", "part ?/? : fore"},
+      {"not up to the end", How::kResumed, say + "206&Content-Range=bytes+2-4%2F6&body=for", "part ?/? : for"},
+      {"not in the form", How::kResumed, say + "206&Content-Range=bytes%3D2-5%2F6&body=fore", "part ?/? : fore"},
+      {"a weak ETag names no version", How::kResumed, say + "200&ETag=W%2F%22v1%22&Content-Length=6&body=before", "whole 0/6 : before"},
+      {"chunked, cut", How::kResumed, say + "200&Transfer-Encoding=chunked&body=4%0D%0AMZ!p%0D%0A", "whole 0/? : MZ!p"},
+      {"no length, closed", How::kResumed, say + "200&body=MZ!p", "whole 0/? : MZ!p"}};
   // clang-format on
   Win32HttpClient http({.connect_ms = 2000,
                         .receive_ms = 1000,
@@ -89,8 +104,11 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
     const std::string seen = Outcome([&] {
       http.Download(row.url, sink,
                     {.whole_deadline = row.how == How::kDeadline,
-                     .progress = row.how == How::kWatched ? &sink : nullptr});
-      return sink.text + (sink.calls >= 3 ? " " + sink.last : "");
+                     .progress = row.how == How::kWatched ? &sink : nullptr,
+                     .resume = row.how == How::kResumed ? ResumeFrom{2, "\"v1\""}
+                                                        : std::optional<ResumeFrom>()});
+      return (row.how == How::kResumed ? sink.start : "") + sink.text +
+             (sink.calls >= 3 ? " " + sink.last : "");
     });
     EXPECT_EQ(seen, row.outcome);
     EXPECT_LT(GetTickCount64() - start, 10000u) << "longer than its time-outs";
@@ -139,33 +157,46 @@ TEST(Backend, FilesProcessesAndEnvironmentAtTheirEdges) {
   for (const auto& [name, operation, result] : cases) EXPECT_EQ(Outcome(operation), result) << name;
 }
 
-// A download's part and what identifies it, kept across launches; its age from its last write.
+// A download's part: one launcher's alone, what identifies it kept across launches, its age from
+// its last write; once it has taken the target's name, held from writers until it is let go.
 TEST(Backend, PartialFile) {
-  const std::string dir = "D:\\backend\\part";
+  const std::string dir = "D:\\backend\\part", target = dir + "\\p.exe";
   RemoveTree(dir);
   std::filesystem::create_directories(Wide(dir));
   Win32FileSystem files(dir);
-  auto first = files.OpenPartialFile(dir + "\\p.exe");
+  auto first = files.OpenPartialFile(target);
   first->Restart({"http://h/p.exe", "\"v\"", 4});
   first->Write("MZ");
+  std::thread([&] {
+    EXPECT_EQ(Outcome([&] { return files.OpenPartialFile(target) ? "opened twice" : ""; }),
+              "32 更新パッケージは別のランチャーがダウンロード中です (" + target + ")");
+  }).join();
   first.reset();
-  WriteBytes(dir + "\\p.exe", "earlier");
+  WriteBytes(target, "earlier");
   ULARGE_INTEGER at;
   GetSystemTimeAsFileTime(reinterpret_cast<FILETIME*>(&at));
   at.QuadPart -= 8 * 864'000'000'000ULL;  // 100 ns units
-  SetFileTime(FileHandle(CreateFileW(Wide(dir + "\\p.exe.part").c_str(), FILE_WRITE_ATTRIBUTES, 0,
+  SetFileTime(FileHandle(CreateFileW(Wide(target + ".part").c_str(), FILE_WRITE_ATTRIBUTES, 0,
                                      nullptr, OPEN_EXISTING, 0, nullptr))
                   .get(),
               nullptr, nullptr, reinterpret_cast<FILETIME*>(&at));
-  auto kept = files.OpenPartialFile(dir + "\\p.exe");
+  auto kept = files.OpenPartialFile(target);
   EXPECT_EQ(kept->Info(), (PartInfo{"http://h/p.exe", "\"v\"", 4}));
   EXPECT_EQ(static_cast<int>(kept->AgeDays() + 0.5), 8);
   EXPECT_EQ(kept->Read(1, 5), "Z");
   kept->Continue(*kept->Info());
   kept->Write("!!");
-  kept->Commit();
-  EXPECT_EQ(ReadBytes(dir + "\\p.exe"), "MZ!!");
-  EXPECT_EQ(GetFileAttributesW(Wide(dir + "\\p.exe.part.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  std::unique_ptr<HeldFile> held = kept->Commit();
+  const auto writable = [&] {
+    return !!FileHandle(CreateFileW(Wide(target).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  };
+  EXPECT_FALSE(writable());
+  held.reset();
+  EXPECT_TRUE(writable());
+  EXPECT_EQ(ReadBytes(target), "MZ!!");
+  EXPECT_EQ(GetFileAttributesW(Wide(target + ".part.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Backend, MessageBoxesShowTheSystemsIcons) {

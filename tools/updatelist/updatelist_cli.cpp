@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "common/app_error.h"
+#include "secret_file.h"
 #include "update/publisher_key.h"
 #include "update/update_integrity.h"
 #include "update/update_list.h"
@@ -189,7 +190,7 @@ int Keygen(const std::vector<std::string>& args, std::ostream& out, SigningCrypt
       throw BadArgument{path + " exists: a key is never overwritten"};
   }
   const P256PrivateKey key = crypto.MakeP256Key();
-  WriteAtomically(args[1], PrivateKeyPem(key));
+  WriteNewSecretFile(args[1], PrivateKeyPem(key));
   WriteAtomically(args[2], PublicKeyPem(key.public_key));
   out << "wrote " << args[1] << " (keep it secret) and " << args[2] << " (build it in)\n";
   return kExitOk;
