@@ -15,6 +15,7 @@ enum class Condition {
   kPackageMismatch,      // the package is not what the list's block says was released
   kListTooLong,          // more arrived than any update list holds
   kDownloadInProgress,   // another launcher is downloading the same package
+  kCancelled,            // the user declined to let a program run
 };
 
 // What every trap receives: the failed operation's number and its description (UTF-8), and the

@@ -71,10 +71,17 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
                     kUpdateListName, update_dir, package_name, &package);
     if (result == 1) {
       // The package runs from the update directory, where it was stored, with "1" as its
-      // parameters; the launcher makes way for it at once.
-      platform.processes.ShellOpen(splash->Handle(), update_dir + package_name, "1", update_dir,
-                                   kShowNormal);
-      platform.system.EndProcess();
+      // parameters; the launcher makes way for it at once. One that does not start is said
+      // (unless the user declined to let it run), and the main program runs as after a failed
+      // download.
+      try {
+        platform.processes.ShellOpen(splash->Handle(), update_dir + package_name, "1", update_dir,
+                                     kShowNormal);
+        platform.system.EndProcess();
+      } catch (const AppError& error) {
+        package.reset();
+        if (error.condition() != Condition::kCancelled) ShowUnexpectedError(platform.ui, error);
+      }
     }
   }
 

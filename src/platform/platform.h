@@ -102,6 +102,8 @@ class FileSystem {
   virtual std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) = 0;
   // Up to max_bytes from the start of an existing file.
   virtual std::string ReadFileStart(const std::string& path, size_t max_bytes) = 0;
+  // The bytes free for the user on the volume of a folder.
+  virtual uint64_t FreeSpace(const std::string& folder) = 0;
 };
 
 class SettingsStore {

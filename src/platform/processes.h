@@ -24,7 +24,8 @@ class ProcessLauncher {
   virtual std::unique_ptr<WatchedProcess> StartProcess(const std::string& command_line,
                                                        int show_window) = 0;
   virtual void Sleep(int milliseconds) = 0;
-  // Starts a file with the shell's "open" verb; failures are not reported.
+  // Starts a file with the shell's "open" verb and returns once it has started; a failure is an
+  // error, of the condition kCancelled when the user declined to let it run.
   virtual void ShellOpen(uintptr_t owner_window, const std::string& file,
                          const std::string& parameters, const std::string& directory,
                          int show_command) = 0;

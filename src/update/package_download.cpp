@@ -7,6 +7,9 @@ namespace hanamizu {
 namespace {
 
 constexpr double kMostPartAgeDays = 7;
+constexpr uint64_t kRoomMargin = 10 << 20;  // free beyond the package, for the system's own needs
+// ERROR_DISK_FULL: what the system says of a disk without room.
+constexpr int32_t kDiskFull = 112;
 constexpr size_t kReadPiece = 1 << 20;
 // NTE_BAD_SIGNATURE: what Windows itself says of a signature that does not verify.
 constexpr int32_t kBadSignature = static_cast<int32_t>(0x80090006);
@@ -15,9 +18,29 @@ constexpr int32_t kConnectionAborted = 12030;
 
 class PackageSink : public ByteSink {
  public:
-  PackageSink(Platform& platform, PartialFile& part, std::string url,
+  PackageSink(Platform& platform, PartialFile& part, std::string url, std::string folder,
               const std::optional<IntegrityBlock>& block)
-      : platform_(platform), part_(part), url_(std::move(url)), block_(block) {}
+      : platform_(platform),
+        part_(part),
+        url_(std::move(url)),
+        folder_(std::move(folder)),
+        block_(block) {}
+
+  // Room on the disk for what is still to come of a file of that length, and a margin, before
+  // any of it is fetched; once.
+  void CheckRoom(std::optional<uint64_t> length) {
+    if (!length || room_checked_ || *length < size_) return;
+    room_checked_ = true;
+    const uint64_t needed = *length - size_ + kRoomMargin;
+    const uint64_t free = platform_.files.FreeSpace(folder_);
+    if (free >= needed) return;
+    const auto megabytes = [](uint64_t bytes, uint64_t round) {
+      return std::to_string((bytes + round) / (1 << 20)) + " MB";
+    };
+    throw AppError(kDiskFull, "ディスクの空き容量が足りません (必要 " +
+                                  megabytes(needed, (1 << 20) - 1) + "、空き " +
+                                  megabytes(free, 0) + ") (" + folder_ + ")");
+  }
 
   // Hashes what an earlier attempt kept, through the part itself, handling the window's
   // messages between pieces; the rest is asked for from where the hash stopped.
@@ -51,13 +74,23 @@ class PackageSink : public ByteSink {
     }
     whole_length_ = start.whole_length;
     if (block_ && whole_length_ && *whole_length_ != block_->package_size) Mismatch();
+    CheckRoom(whole_length_);
   }
 
+  // A write that fails (a full disk, most likely) leaves no part behind to keep the disk full.
   void Write(std::string_view bytes) override {
     size_ += bytes.size();
     if (block_ && size_ > block_->package_size) Mismatch();  // no need to fill the disk to know
     if (hash_) hash_->Add(bytes);
-    part_.Write(bytes);
+    try {
+      part_.Write(bytes);
+    } catch (const AppError&) {
+      try {
+        part_.Discard();
+      } catch (const AppError&) {  // the write's failure is the one to tell
+      }
+      throw;
+    }
   }
 
   // The whole file: as long as the block, or else the server, says, and as released; the part
@@ -96,8 +129,9 @@ class PackageSink : public ByteSink {
 
   Platform& platform_;
   PartialFile& part_;
-  std::string url_;
+  std::string url_, folder_;
   std::optional<IntegrityBlock> block_;
+  bool room_checked_ = false;
   std::optional<PartInfo> kept_;
   std::unique_ptr<Sha256> hash_;
   uint64_t size_ = 0;
@@ -119,7 +153,7 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
                       (!block || kept->length == block->package_size) && size > 0 &&
                       size <= *kept->length && part->AgeDays() <= kMostPartAgeDays;
   if (!usable && (kept || size > 0)) part->Discard();
-  PackageSink sink(platform, *part, url, block);
+  PackageSink sink(platform, *part, url, target.substr(0, target.rfind('\\') + 1), block);
   DownloadRequest request{.progress = progress};
   if (usable) request.resume = sink.TakeOver(*kept);
   if (request.resume && request.resume->offset == *kept->length) {
@@ -132,6 +166,7 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
       sink.StartOver();
     }
   }
+  sink.CheckRoom(block ? block->package_size : request.resume ? kept->length : std::nullopt);
   try {
     platform.http.Download(url, sink, request);
   } catch (const AppError& error) {

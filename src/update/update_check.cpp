@@ -88,6 +88,10 @@ class SplashProgress : public DownloadProgress {
 
 }  // namespace
 
+void ShowUnexpectedError(UserInterface& ui, const AppError& error) {
+  Warn(ui, kUnexpectedError + error.description(), MessageIcon::kExclamation);
+}
+
 int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int32_t minor,
                     int32_t build, const std::string& baseUrl, const std::string& listName,
                     std::string& UpdateDir, std::string& PackageName,
@@ -146,7 +150,7 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     } else if (error.condition() == Condition::kDownloadInProgress) {
       Warn(ui, kAlreadyDownloading, MessageIcon::kInformation);
     } else {
-      Warn(ui, kUnexpectedError + error.description(), MessageIcon::kExclamation);
+      ShowUnexpectedError(ui, error);
     }
     return -1;
   });

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/app_error.h"
 #include "platform/platform.h"
 #include "platform/splash.h"
 
@@ -14,6 +15,9 @@ namespace hanamizu {
 // user declined, DownloadMode + 1 when the list says not to download, -1 after any failure (the
 // user has been told). UpdateDir becomes "C:\" when empty, PackageName the list's PackageFile
 // when empty.
+// The unexpected-error message: a beep, then the error's description in a box.
+void ShowUnexpectedError(UserInterface& ui, const AppError& error);
+
 int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int32_t minor,
                     int32_t build, const std::string& baseUrl, const std::string& listName,
                     std::string& UpdateDir, std::string& PackageName,

@@ -81,6 +81,12 @@ const Scenario kScenarios[] = {
      .key_built_in = true},
     {.name = "ChangedPackage", .list = "--version 8.1.26 --location {nginx}altered/ --package-file {pkg} --sign {key}",
      .transcript = {kSplash, kOffer, kUnexpected + kNotReleased + "altered/" + kPackage + ")|OK" + kDownloading, kMain, kLaunched}, .key_built_in = true},
+    // 200000 bytes trickle in over 2 s, then nothing: given up at the shipped limits, the windows
+    // answering while the transfer stops.
+    {.name = "PackageStalled", .list = "--version 8.1.26 --location {faults}hang/10000000/200000/2000/",
+     .transcript = {kSplash, kOffer, "progress bar moving, window answering, repainted",
+                    kUnexpected + "ダウンロードが止まりました (60 秒間に 65536 バイト未満) (http://127.0.0.1:PORT/hang/10000000/200000/2000/" + kPackage + ")|OK" + kDownloading,
+                    kMain, kLaunched}},
     // 100000 bytes trickle in over 3 s, then the connection drops; the next time the server sends
     // the rest asked for.
     {.name = "ResumedPackage", .list = "--version 8.1.26 --location {faults}partial/100000/3000/pkg/ --package-file {pkg}",
@@ -172,7 +178,7 @@ TEST_P(EndToEnd, Scenario) {
   for (int launch = 0; launch < s.launches; ++launch) {
     Process launcher(Replace(s.command, "@", dir), "C:\\windows", dir + "\\launcher.exe");
     HWND splash = nullptr;
-    ULONGLONG splash_at = GetTickCount64(), main_at = 0;
+    ULONGLONG splash_at = GetTickCount64(), main_at = 0, bar_moved_at = 0;
     bool splash_gone_at_main = false, launcher_ran_at_main = false;
     // The splash, uncovered while the bar moves; the bar asked for the download's progress.
     bool invalidated = false, repainted = false, bar_unanswered = false;
@@ -188,9 +194,9 @@ TEST_P(EndToEnd, Scenario) {
             // A busy 2-core machine may hold one reply back a little; a thread that sits in the
             // transfer does not answer for the whole download. A bar destroyed since it was
             // listed is no hung window.
-            if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 500, &position))
-              bar_positions.insert(position);
-            else if (GetLastError() == ERROR_TIMEOUT && IsWindow(bar))
+            if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 500, &position)) {
+              if (bar_positions.insert(position).second) bar_moved_at = GetTickCount64();
+            } else if (GetLastError() == ERROR_TIMEOUT && IsWindow(bar))
               bar_unanswered = true;
           }
           for (HWND window : Windows(launcher.id)) {
@@ -201,6 +207,8 @@ TEST_P(EndToEnd, Scenario) {
               const auto labels = Controls(splash, L"Static");
               seen.push_back(Describe(window) +
                              (labels.empty() ? "" : " [" + Text(labels.back()) + "]"));
+              // A download given up is said soon after its last progress.
+              EXPECT_LT(GetTickCount64() - std::max(bar_moved_at, splash_at), 70000u);
               if (!Press(window, s.answer)) Press(window, "OK");
             }
           }
@@ -212,7 +220,7 @@ TEST_P(EndToEnd, Scenario) {
           }
           return launcher.Ended();
         },
-        std::chrono::seconds(60)));
+        std::chrono::seconds(120)));
     const ULONGLONG ended = GetTickCount64();
     if (bar_positions.size() > 1) {  // a download too quick to watch moves no bar here
       seen.insert(seen.begin() + static_cast<ptrdiff_t>(bar_at),

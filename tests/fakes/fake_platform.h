@@ -65,6 +65,7 @@ class FakePlatform : public FileSystem,
   // ended, look by look; then it has ended with 0.
   std::deque<std::pair<std::optional<uint32_t>, bool>> polls;
   double clock = 1000, seconds_per_box = 0, seconds_per_setting = 0;
+  uint64_t free_space = uint64_t{1} << 40;
   std::unique_ptr<SigningCrypto> crypto = MakeSystemCrypto();  // the system's own
   Platform platform{*this, *this, *this, *this, *this, *this, *this, *crypto};
   operator Platform&() { return platform; }
@@ -98,6 +99,7 @@ class FakePlatform : public FileSystem,
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override {
     return files.at(path).substr(0, max_bytes);
   }
+  uint64_t FreeSpace(const std::string&) override { return free_space; }
 
   std::string ReadSetting(const std::string& app, const std::string& section,
                           const std::string& key) override {

@@ -4,7 +4,7 @@ tools/servers) also answers /redirect/PATH with a 302 to /PATH and /loop with a 
 TLS the same, with a certificate of the tests' own CA (DIR/tls/ca.der, to be trusted in the tests'
 Wine prefix only) for 127.0.0.1 and one of a CA nobody trusts, and
 /downgrade/PATH sending https to http. The fault server answers /slow/N/M/MS/... with N bytes
-announced and M sent over MS milliseconds before it closes, /hang/N/M/... the same at once but then
+announced and M sent over MS milliseconds before it closes, /hang/N/M/MS/... the same but then
 stays silent, /stall/... never; /say?status=S&body=B&HEADER=VALUE... answers as told;
 /partial/K/MS/PATH serves DIR/www/PATH cut after K bytes sent
 over MS milliseconds, but when a Range is asked for after the first time, whole or (with a
@@ -29,7 +29,7 @@ class Faults(http.server.BaseHTTPRequestHandler):
             self.send_response(200)
             self.send_header("Content-Length", sizes[0])
             self.end_headers()
-            self.trickle(b"c" * int(sizes[1]), int(sizes[2]) if kind == "slow" else 0)
+            self.trickle(b"c" * int(sizes[1]), int(sizes[2]))
         if kind != "slow":
             time.sleep(300)
 

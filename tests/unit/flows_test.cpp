@@ -140,6 +140,7 @@ const Step kUpdateOn = Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "1") + Set("自動�
 const J kRunMain = {"start \"C:\\Tools\\Ledger\\Hanamizu.exe\" LanternfieldOn,水門,ポンプ show=1",
                     "sleep 100"};
 const std::string kLauncherSet = "set di04\\system\\ﾗﾝﾁｬｰ=2";
+const std::string kShell = "shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81";
 const std::string kNoModuleBox = Box(kTitle, "-", "OK", "ツールが正しくインストールされていません");
 const J kStart = {"start \"C:\\a b\\M.exe\" /x show=7", "sleep 100"};
 const std::string kTrapped = Box(kTitle, "-", "OK", "見つかりません。 2 (Shell_WT)");
@@ -184,7 +185,10 @@ const FlowCase kFlows[] = {
     {"the rest of another version", Serve(kNewer) + Kept(kHead) + Rest({4, true, "\"v2\"", 10}), Check(1), kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched},
     {"the rest without its range", Serve(kNewer) + Kept(kHead) + Rest({std::nullopt, true, "\"v1\"", std::nullopt}), Check(1), kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched},
     {"the whole instead of the rest", Serve(kNewer) + Kept(kHead) + Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end())},
-    {"disk full", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1), kFetchList + J{kOffer, kDownload[0]} + Unexpected("いっぱいです。")},
+    {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
+     kFetchList + J{kOffer, kDownload[0], kDropped} + Unexpected("いっぱいです。")},
+    {"too little room: nothing fetched", ServeBlock(false) + [](FakePlatform& f) { f.free_space = 1 << 20; }, Check(-1),
+     kFetchList + J{kOffer} + Unexpected("ディスクの空き容量が足りません (必要 11 MB、空き 1 MB) (C:\\Temp\\)")},
     {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kFetchList + J{kOffer}},
     {"more than any list", [](FakePlatform& f) { f.web[kListUrl].body = std::string(kListMostBytes + 1, 'x'); }, Check(-1),
      J{kFetchList[0]} + kUnusable},
@@ -193,7 +197,12 @@ const FlowCase kFlows[] = {
      J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄURL=", "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=", "sleep 1800"} + kRunMain},
     {"the package, held until it has started, and the launcher makes way", kUpdateOn + Serve(kNewer), Launch,
      J{kLauncherSet} + kFetchList + J{kOffer} + kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2]} +
-     J{"shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81", "end", kLetGo}},
+     J{kShell, "end", kLetGo}},
+    {"a package that does not start is said, then the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(2, "ない")), Launch,
+     J{kLauncherSet} + kFetchList + J{kOffer} + kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2], kShell, kLetGo} +
+     Unexpected("ない") + J{"sleep 3000"} + kRunMain},
+    {"the package declined its elevation: the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(1223, "", Condition::kCancelled)), Launch,
+     J{kLauncherSet} + kFetchList + J{kOffer} + kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2], kShell, kLetGo, "sleep 3000"} + kRunMain},
     {"the switch from the profile; the offer's time counts", kUpdateOn + Serve(kNewer) + kCancel + Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "") +
      [](FakePlatform& f) { f.seconds_per_box = 2; f.profile[".DEFAULT\\Software\\VB and VBA Program Settings\\di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ"] = "1.4"; }, Launch,
      J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=1.4"} + kFetchList + J{kOffer, "sleep 1000"} + kRunMain},

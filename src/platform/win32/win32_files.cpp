@@ -7,6 +7,7 @@
 
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_partial_file.h"
 #include "platform/win32/win32_pending_file.h"
 #include "platform/win32/win32_text.h"
@@ -74,6 +75,20 @@ void WriteWhole(void* file, std::string_view bytes, const std::string& path) {
   }
 }
 
+bool RetriedWhileHeld(const std::function<bool()>& operation) {
+  const ULONGLONG end = GetTickCount64() + kMostHeldMs;
+  for (DWORD pause = 50;; pause = std::min<DWORD>(pause * 2, 1000)) {
+    if (operation()) return true;
+    const DWORD error = GetLastError();
+    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                      error == ERROR_LOCK_VIOLATION;
+    const ULONGLONG now = GetTickCount64();
+    if (!held || now >= end) return false;
+    WaitHandlingMessages(nullptr, static_cast<DWORD>(std::min<ULONGLONG>(pause, end - now)));
+    SetLastError(error);
+  }
+}
+
 void Win32FileSystem::AppendAnsiLine(const std::string& path, const std::string& line) {
   FileHandle file(CreateFileW(FilePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -125,6 +140,14 @@ std::unique_ptr<PendingFile> Win32FileSystem::CreatePendingFile(const std::strin
 
 std::unique_ptr<PartialFile> Win32FileSystem::OpenPartialFile(const std::string& target) {
   return OpenWin32PartialFile(target);
+}
+
+uint64_t Win32FileSystem::FreeSpace(const std::string& folder) {
+  ULARGE_INTEGER free{};
+  if (!GetDiskFreeSpaceExW(FilePath(folder).c_str(), &free, nullptr, nullptr)) {
+    throw FileError(folder);
+  }
+  return free.QuadPart;
 }
 
 std::string Win32FileSystem::ReadFileStart(const std::string& path, size_t max_bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,7 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
   std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) override;
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override;
+  uint64_t FreeSpace(const std::string& folder) override;
 
  private:
   std::string launcher_directory_;
@@ -35,6 +37,14 @@ class Win32FileSystem : public FileSystem {
 
 // Writes all of bytes, in pieces WriteFile takes; a failure is a FileError naming path.
 void WriteWhole(void* file, std::string_view bytes, const std::string& path);
+
+// Runs an operation on a file the launcher has just written (opening, renaming, deleting),
+// which says whether it succeeded. Security software holds new files for a moment: while the
+// operation fails with a sharing violation or access denied, it is tried again after a growing
+// pause, the windows answering meanwhile, for up to kMostHeldMs. Then its failure stands, in
+// GetLastError.
+inline constexpr unsigned kMostHeldMs = 10000;
+bool RetriedWhileHeld(const std::function<bool()>& operation);
 
 // The directory of the running executable: "C:\" at a drive root, "C:\Tools" elsewhere.
 std::string ExecutableDirectory();

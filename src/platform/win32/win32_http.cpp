@@ -235,10 +235,28 @@ class LiveRequest {
   bool closed_ = false;
 };
 
+// What the transfer's thread works with, owned with it: a transfer that does not return when
+// given up is left to end on its own.
+struct Transfer {
+  const HttpTimeouts timeouts;
+  const std::optional<ResumeFrom> resume;
+  LiveRequest live;
+  std::mutex mutex;
+  std::string current;  // the address, moved along redirects
+
+  std::string Current() {
+    const std::lock_guard lock(mutex);
+    return current;
+  }
+};
+
 // Our own requests follow redirects, so that a server that sends the launcher round in circles
-// ends in an error rather than in requests for ever. current follows the redirects.
-void Fetch(std::string& current, TransferQueue& queue, LiveRequest& live,
-           const HttpTimeouts& timeouts, const std::optional<ResumeFrom>& resume) {
+// ends in an error rather than in requests for ever.
+void Fetch(Transfer& transfer, TransferQueue& queue) {
+  const HttpTimeouts& timeouts = transfer.timeouts;
+  const std::optional<ResumeFrom>& resume = transfer.resume;
+  LiveRequest& live = transfer.live;
+  std::string current = transfer.Current();
   // The rest only if the server still has the same version, else the whole file.
   const std::wstring headers = resume ? L"Range: bytes=" + std::to_wstring(resume->offset) +
                                             L"-\r\nIf-Range: " + Widen(resume->validator) + L"\r\n"
@@ -289,6 +307,8 @@ void Fetch(std::string& current, TransferQueue& queue, LiveRequest& live,
                        "安全な接続 (https) から安全でない接続への転送を拒否しました: " + target);
       }
       current = target;
+      const std::lock_guard lock(transfer.mutex);
+      transfer.current = target;
       continue;
     }
     CheckStatus(request, status);
@@ -304,22 +324,23 @@ void Fetch(std::string& current, TransferQueue& queue, LiveRequest& live,
 // the bytes reach sink here.
 void Win32HttpClient::Download(const std::string& url, ByteSink& sink,
                                const DownloadRequest& request) {
-  std::string current = url;  // the transfer's thread moves it along redirects; read once joined
-  LiveRequest live;
+  const auto transfer = std::make_shared<Transfer>(timeouts_, request.resume);
+  transfer->current = url;
   TransferLimits limits;
   if (request.whole_deadline) limits.deadline = std::chrono::milliseconds(timeouts_.deadline_ms);
   limits.stall_window = std::chrono::milliseconds(timeouts_.stall_window_ms);
   limits.stall_bytes = timeouts_.stall_bytes;
+  limits.stop_wait = std::chrono::milliseconds(timeouts_.stop_ms);
   try {
-    RunPumpedTransfer(
-        [&](TransferQueue& queue) { Fetch(current, queue, live, timeouts_, request.resume); },
-        [&] { live.Close(); }, sink, request.progress, limits);
+    RunPumpedTransfer([transfer](TransferQueue& queue) { Fetch(*transfer, queue); },
+                      [transfer] { transfer->live.Close(); }, sink, request.progress, limits);
   } catch (const TargetFailure& failure) {
     // The file's own error names the file, not the address.
     std::rethrow_exception(failure.error);
   } catch (const AppError& error) {
     // The user (and whoever reads the report) needs to know which address failed.
-    throw AppError(error.number(), error.description() + " (" + current + ")", error.condition());
+    throw AppError(error.number(), error.description() + " (" + transfer->Current() + ")",
+                   error.condition());
   }
 }
 

@@ -7,13 +7,23 @@
 
 namespace hanamizu::win32 {
 
+// The download limits, all in one place; the tests set them per case.
+//
+//   limit            default  enforced by   when it is broken
+//   connect_ms       60 s     WinINet       no connection to the server: 12029 or 12002
+//   receive_ms       60 s     WinINet       no data for one read: 12002 (Wine: 10060)
+//   deadline_ms      60 s     the watchdog  a list not whole in time: 12002 "… 秒以内に終わり…"
+//   stall_window_ms  60 s     the watchdog  less than stall_bytes arrived in the window: 12002
+//   stall_bytes      64 KiB                 "ダウンロードが止まりました (…)"
+//   stop_ms          5 s      the watchdog  a transfer given up that has not returned by then is
+//                                           left to end on its own, the error said at once
 struct HttpTimeouts {
-  uint32_t connect_ms = 60000;   // to reach the server
-  uint32_t receive_ms = 60000;   // without any data arriving in one read
-  uint32_t deadline_ms = 60000;  // for the whole of a download that has a deadline (the list)
-  // Any download fails as stalled when less than stall_bytes arrive in stall_window_ms.
+  uint32_t connect_ms = 60000;
+  uint32_t receive_ms = 60000;
+  uint32_t deadline_ms = 60000;
   uint32_t stall_window_ms = 60000;
   uint64_t stall_bytes = 64 << 10;
+  uint32_t stop_ms = 5000;
 };
 
 // An address as a server expects it: a host name outside ASCII in its IDN form, and bytes outside

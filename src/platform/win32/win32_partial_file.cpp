@@ -73,8 +73,10 @@ class HeldPackage : public HeldFile {
 };
 
 void DeleteIfThere(const std::string& path) {
-  if (!DeleteFileW(FilePath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
-      GetLastError() != ERROR_PATH_NOT_FOUND) {
+  if (!RetriedWhileHeld([&] {
+        return DeleteFileW(FilePath(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+               GetLastError() == ERROR_PATH_NOT_FOUND;
+      })) {
     throw FileError(path);
   }
 }
@@ -180,15 +182,22 @@ class Win32PartialFile : public PartialFile {
   // The part takes the target's name while held; the target is then held for reading only,
   // and must be the same file, unchanged, as the part was when it let go.
   std::unique_ptr<HeldFile> Commit() override {
-    if (!MoveFileExW(FilePath(part_).c_str(), FilePath(target_).c_str(),
-                     MOVEFILE_REPLACE_EXISTING)) {
+    if (!RetriedWhileHeld([&] {
+          return MoveFileExW(FilePath(part_).c_str(), FilePath(target_).c_str(),
+                             MOVEFILE_REPLACE_EXISTING);
+        })) {
       throw FileError(target_);
     }
     const FileState renamed = StateOf(file_.get(), target_);
     if (!CloseHandle(file_.release())) throw FileError(target_);
-    FileHandle held(CreateFileW(FilePath(target_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!held) throw FileError(target_);
+    FileHandle held;
+    if (!RetriedWhileHeld([&] {
+          held = FileHandle(CreateFileW(FilePath(target_).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+          return !!held;
+        })) {
+      throw FileError(target_);
+    }
     if (!(StateOf(held.get(), target_) == renamed)) {
       throw AppError(ERROR_FILE_INVALID,
                      "ダウンロードしたパッケージが確認の後で変わりました (" + target_ + ")",
@@ -215,10 +224,14 @@ class Win32PartialFile : public PartialFile {
 
   // Others may read the part, or rename it away (which the commit finds), but never write.
   void Open(DWORD disposition) {
-    file_ = FileHandle(CreateFileW(FilePath(part_).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_) throw FileError(part_);
+    if (!RetriedWhileHeld([&] {
+          file_ = FileHandle(CreateFileW(FilePath(part_).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+          return !!file_;
+        })) {
+      throw FileError(part_);
+    }
     end_ = Size();
   }
 

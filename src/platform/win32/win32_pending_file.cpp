@@ -43,8 +43,10 @@ class Win32PendingFile : public PendingFile {
     // Closing can report a failed write of cached data; the target must not get such a file. The
     // earlier file goes only as the new one takes its place.
     if (!CloseHandle(file_.release())) throw FileError(target_);
-    if (!MoveFileExW(FilePath(temporary_).c_str(), FilePath(target_).c_str(),
-                     MOVEFILE_REPLACE_EXISTING)) {
+    if (!RetriedWhileHeld([&] {
+          return MoveFileExW(FilePath(temporary_).c_str(), FilePath(target_).c_str(),
+                             MOVEFILE_REPLACE_EXISTING);
+        })) {
       throw FileError(target_);
     }
     temporary_.clear();

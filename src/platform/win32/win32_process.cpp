@@ -68,11 +68,27 @@ void Win32ProcessLauncher::Sleep(int milliseconds) {
   ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
+// Returns once the program has started (or the shell has failed), so that the launcher may end
+// right after; the shell shows no error of its own, the launcher says it.
 void Win32ProcessLauncher::ShellOpen(uintptr_t owner_window, const std::string& file,
                                      const std::string& parameters, const std::string& directory,
                                      int show_command) {
-  ShellExecuteW(reinterpret_cast<HWND>(owner_window), L"open", ShellPath(file).c_str(),
-                Widen(parameters).c_str(), ShellPath(directory).c_str(), show_command);
+  const std::wstring path = ShellPath(file), arguments = Widen(parameters);
+  const std::wstring folder = ShellPath(directory);
+  SHELLEXECUTEINFOW shell{};
+  shell.cbSize = sizeof shell;
+  shell.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  shell.hwnd = reinterpret_cast<HWND>(owner_window);
+  shell.lpVerb = L"open";
+  shell.lpFile = path.c_str();
+  shell.lpParameters = arguments.c_str();
+  shell.lpDirectory = folder.c_str();
+  shell.nShow = show_command;
+  if (ShellExecuteExW(&shell)) return;
+  if (GetLastError() == ERROR_CANCELLED) {
+    throw AppError(ERROR_CANCELLED, "パッケージの起動が取り消されました", Condition::kCancelled);
+  }
+  throw FileError(file);
 }
 
 }  // namespace hanamizu::win32

@@ -13,6 +13,7 @@
 
 #include "common/app_error.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_messages.h"
 
 namespace hanamizu::win32 {
 namespace {
@@ -23,7 +24,9 @@ constexpr size_t kMostWaiting = 4 << 20;  // bytes read but not yet written
 
 class Queue : public TransferQueue {
  public:
-  Queue() : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  Queue()
+      : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+        done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
   void Announce(const DownloadStart& start) override {
     const std::lock_guard lock(mutex_);
@@ -34,7 +37,10 @@ class Queue : public TransferQueue {
     std::string buffer;
     {
       const std::lock_guard lock(mutex_);
-      if (!spare_.empty()) buffer = std::move(spare_.back()), spare_.pop_back();
+      if (!spare_.empty()) {
+        buffer = std::move(spare_.back());
+        spare_.pop_back();
+      }
     }
     buffer.resize(size);
     return buffer;
@@ -57,8 +63,10 @@ class Queue : public TransferQueue {
   // Fetch's side is done, well or not.
   void Finish(std::exception_ptr failure) {
     const std::lock_guard lock(mutex_);
-    finished_ = true, failure_ = failure;
+    finished_ = true;
+    failure_ = failure;
     SetEvent(wake_.get());
+    SetEvent(done_.get());
   }
   void Abort() {
     const std::lock_guard lock(mutex_);
@@ -73,7 +81,8 @@ class Queue : public TransferQueue {
     taken.swap(chunks_);
     waiting_ = 0;
     room_.notify_all();
-    finished = finished_, start = std::exchange(start_, std::nullopt);
+    finished = finished_;
+    start = std::exchange(start_, std::nullopt);
     return taken;
   }
   std::exception_ptr failure() {
@@ -81,9 +90,10 @@ class Queue : public TransferQueue {
     return failure_;
   }
   HANDLE wake() const { return wake_.get(); }
+  HANDLE done() const { return done_.get(); }
 
  private:
-  KernelHandle wake_;
+  KernelHandle wake_, done_;
   std::mutex mutex_;
   std::condition_variable room_;
   std::deque<std::string> chunks_;
@@ -94,37 +104,50 @@ class Queue : public TransferQueue {
   std::optional<DownloadStart> start_;
 };
 
-// Whatever the calling thread's windows have waiting.
-void HandleMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {  // for the caller's own loop, later
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
+// The transfer's thread, told to stop and waited for with the windows answering, however the
+// caller leaves; one that does not return in time is left to end on its own with what it owns.
+class Worker {
+ public:
+  Worker(std::shared_ptr<Queue> queue, std::function<void(TransferQueue&)> fetch,
+         std::function<void()> abort, std::chrono::milliseconds stop_wait)
+      : queue_(queue), abort_(std::move(abort)), stop_wait_(stop_wait), thread_([queue, fetch] {
+          try {
+            fetch(*queue);
+            queue->Finish(nullptr);
+          } catch (...) {
+            queue->Finish(std::current_exception());
+          }
+        }) {}
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+  ~Worker() { Stop(); }
+
+  void Stop() {
+    if (!thread_.joinable()) return;
+    queue_->Abort();
+    abort_();
+    if (WaitHandlingMessages(queue_->done(), static_cast<DWORD>(stop_wait_.count()))) {
+      thread_.join();
+    } else {
+      thread_.detach();
     }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
   }
-}
+
+ private:
+  std::shared_ptr<Queue> queue_;
+  std::function<void()> abort_;
+  std::chrono::milliseconds stop_wait_;
+  std::thread thread_;  // last: it starts once everything it uses is there
+};
 
 }  // namespace
 
 void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
                        const std::function<void()>& abort, ByteSink& target,
                        DownloadProgress* progress, const TransferLimits& limits) {
-  Queue queue;
-  std::thread worker([&] {
-    try {
-      fetch(queue);
-      queue.Finish(nullptr);
-    } catch (...) {
-      queue.Finish(std::current_exception());
-    }
-  });
-  const auto stop = [&] {
-    queue.Abort(), abort();
-    worker.join();
-  };
+  const auto queue_owned = std::make_shared<Queue>();
+  Queue& queue = *queue_owned;
+  Worker worker(queue_owned, fetch, abort, limits.stop_wait);
   const Clock::time_point start = Clock::now();
   Clock::time_point shown{}, mark = start;
   uint64_t received = 0, received_at_mark = 0;
@@ -134,43 +157,48 @@ void RunPumpedTransfer(const std::function<void(TransferQueue&)>& fetch,
       step();
     } catch (...) {
       const std::exception_ptr failure = std::current_exception();
-      stop();
+      worker.Stop();
       throw TargetFailure{failure};
     }
   };
   for (bool finished = false; !finished;) {
-    const HANDLE wake = queue.wake();
-    MsgWaitForMultipleObjects(1, &wake, FALSE, static_cast<DWORD>(kTick.count()), QS_ALLINPUT);
-    HandleMessages();
+    WaitHandlingMessages(queue.wake(), static_cast<DWORD>(kTick.count()));
     std::optional<DownloadStart> answer;
     std::deque<std::string> chunks = queue.Take(finished, answer);
-    if (answer) started = *answer, to_target([&] { target.Start(*answer); });
+    if (answer) {
+      started = *answer;
+      to_target([&] { target.Start(*answer); });
+    }
     for (const std::string& chunk : chunks) {
       to_target([&] { target.Write(chunk); });
       received += chunk.size();
     }
     queue.Recycle(std::move(chunks));
     const Clock::time_point now = Clock::now();
-    if (received - received_at_mark >= limits.stall_bytes) mark = now, received_at_mark = received;
+    if (received - received_at_mark >= limits.stall_bytes) {
+      mark = now;
+      received_at_mark = received;
+    }
     if (!finished && limits.deadline && now - start > *limits.deadline) {
-      stop();
+      worker.Stop();
       throw AppError(ERROR_INTERNET_TIMEOUT, "ダウンロードが " +
                                                  std::to_string(limits.deadline->count() / 1000) +
                                                  " 秒以内に終わりませんでした");
     }
     if (!finished && now - mark > limits.stall_window) {
-      stop();
+      worker.Stop();
       throw AppError(ERROR_INTERNET_TIMEOUT,
                      "ダウンロードが止まりました (" +
                          std::to_string(limits.stall_window.count() / 1000) + " 秒間に " +
                          std::to_string(limits.stall_bytes) + " バイト未満)");
     }
     if (progress && (finished || now - shown >= kTick)) {
-      to_target([&] { progress->Progress(started.offset.value_or(0) + received, started.whole_length); });
+      to_target(
+          [&] { progress->Progress(started.offset.value_or(0) + received, started.whole_length); });
       shown = now;
     }
   }
-  worker.join();
+  worker.Stop();
   if (const std::exception_ptr failure = queue.failure()) std::rethrow_exception(failure);
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_screen.h"
 #include "platform/win32/win32_splash.h"
 #include "platform/win32/win32_text.h"
@@ -26,16 +27,7 @@ void Win32UserInterface::DefaultBeep() {
 }
 
 void Win32UserInterface::DoEvents() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // Not ours to end the run here; leave it for a message loop that owns one.
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  HandleWaitingMessages();
 }
 
 std::unique_ptr<SplashWindow> Win32UserInterface::CreateSplashWindow() {
