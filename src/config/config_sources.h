@@ -12,6 +12,8 @@ inline constexpr char kKeyProgramNo[] = "ﾌﾟﾛｸﾞﾗﾑNo";
 inline constexpr char kKeyLauncher[] = "ﾗﾝﾁｬｰ";
 inline constexpr char kKeyAutoUpdateUrl[] = "自動ｱｯﾌﾟﾃﾞｰﾄURL";
 inline constexpr char kKeyAutoUpdate[] = "自動ｱｯﾌﾟﾃﾞｰﾄ";
+// The highest release sequence of a signed update list this user has accepted.
+inline constexpr char kKeyListSequence[] = "更新ﾘｽﾄ連番";
 inline constexpr char kDefaultOemTitle[] = "ハナミズ台帳ツール";
 
 // An INI value; a present key with an empty value gives the empty text, not the default.

@@ -68,7 +68,7 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
     std::unique_ptr<HeldFile> package;  // what was checked is what starts
     const int16_t result =
         UpdateCheck(platform, *splash, version.major, version.minor, version.build, url,
-                    kUpdateListName, update_dir, package_name, &package);
+                    kUpdateListName, update_dir, package_name, state.RegistryPrefix, &package);
     if (result == 1) {
       // The package runs from the update directory, where it was stored, with "1" as its
       // parameters; the launcher makes way for it at once. One that does not start is said

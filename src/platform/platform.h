@@ -153,6 +153,8 @@ class SystemServices {
   virtual LocalTime LocalNow() = 0;
   // Seconds on a clock that only moves forward: neither midnight nor a clock change moves it.
   virtual double MonotonicSeconds() = 0;
+  // The PC's clock as Unix seconds UTC (which may be wrong).
+  virtual int64_t UnixTime() = 0;
   // An environment variable; nothing when it is not set.
   virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
   // Stops the process at once.

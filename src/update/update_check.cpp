@@ -1,6 +1,9 @@
 #include "update/update_check.h"
 
+#include <charconv>
+
 #include "common/app_error.h"
+#include "config/config_sources.h"
 #include "update/package_download.h"
 #include "update/update_integrity.h"
 #include "update/update_list.h"
@@ -86,6 +89,29 @@ class SplashProgress : public DownloadProgress {
   bool shown_ = false;
 };
 
+// Whether the list may be used: a launcher with the publisher's keys takes only a list one of
+// them signed for this list name, no older than one this user accepted before, and not expired;
+// the highest sequence accepted is kept with the user's settings, whatever follows.
+bool AcceptSignedList(Platform& platform, std::string_view list, const std::string& list_name,
+                      const std::string& registry_prefix) {
+  if (platform.publisher_keys.empty()) return true;
+  const std::string app = SettingsAppName(registry_prefix);
+  const std::string kept = platform.settings.ReadSetting(app, kSettingsSection, kKeyListSequence);
+  uint64_t highest = 0;
+  std::from_chars(kept.data(), kept.data() + kept.size(), highest);
+  const ListContext context{list_name, highest, platform.system.UnixTime()};
+  if (JudgeList(list, platform.publisher_keys, context, platform.crypto, platform.files.Ansi()) !=
+      ListVerdict::kTrusted) {
+    return false;
+  }
+  const uint64_t sequence = ReadIntegrityBlock(list, platform.files.Ansi())->sequence;
+  if (sequence > highest) {
+    platform.settings.WriteSetting(app, kSettingsSection, kKeyListSequence,
+                                   std::to_string(sequence));
+  }
+  return true;
+}
+
 }  // namespace
 
 void ShowUnexpectedError(UserInterface& ui, const AppError& error) {
@@ -95,7 +121,7 @@ void ShowUnexpectedError(UserInterface& ui, const AppError& error) {
 int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int32_t minor,
                     int32_t build, const std::string& baseUrl, const std::string& listName,
                     std::string& UpdateDir, std::string& PackageName,
-                    std::unique_ptr<HeldFile>* package) {
+                    const std::string& registry_prefix, std::unique_ptr<HeldFile>* package) {
   UserInterface& ui = platform.ui;
   const auto body = [&]() -> int16_t {
     const std::string base = baseUrl.empty() ? std::string(kVendorUpdateUrl) : baseUrl;
@@ -111,7 +137,7 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     const std::string bytes = platform.files.ReadFileStart(list_path, kListMostBytes);
     const UpdateListRecord list = ReadUpdateListRecord(bytes, platform.files.Ansi());
 
-    if (!IsTrustedList(bytes, platform.publisher_keys, platform.crypto) ||
+    if (!AcceptSignedList(platform, bytes, listName, registry_prefix) ||
         !IsUsablePackageFile(list.PackageFile)) {
       Warn(ui, kListUnusable, MessageIcon::kExclamation);
       return -1;
@@ -138,7 +164,8 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     {
       SplashProgress progress(splash);
       held = DownloadPackage(platform, list.PackageLocation + list.PackageFile,
-                             UpdateDir + PackageName, ReadIntegrityBlock(bytes), &progress);
+                             UpdateDir + PackageName,
+                             ReadIntegrityBlock(bytes, platform.files.Ansi()), &progress);
     }
     if (package) *package = std::move(held);
     Warn(ui, kPackageReady, MessageIcon::kInformation);

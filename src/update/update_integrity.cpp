@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "common/app_error.h"
 #include "update/publisher_key.h"
-#include "update/update_list.h"
 
 namespace hanamizu {
 namespace {
 
-constexpr std::string_view kTag = "HMZ1";
+constexpr std::string_view kFirstTag = "HMZ1", kTag = "HMZ2";
 
 Sha256Digest DigestOf(std::string_view bytes, Crypto& crypto) {
   const std::unique_ptr<Sha256> hash = crypto.StartSha256();
@@ -16,44 +16,107 @@ Sha256Digest DigestOf(std::string_view bytes, Crypto& crypto) {
   return hash->Finish();
 }
 
-}  // namespace
+// Fields taken from the front of the bytes, little-endian numbers, while they last.
+class Reader {
+ public:
+  explicit Reader(std::string_view bytes) : bytes_(bytes), size_(bytes.size()) {}
+  bool Has(size_t size) const { return bytes_.size() >= size; }
+  size_t Taken() const { return size_ - bytes_.size(); }
+  uint64_t Number(size_t size) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < size; ++i) value |= uint64_t{static_cast<uint8_t>(bytes_[i])} << (8 * i);
+    bytes_.remove_prefix(size);
+    return value;
+  }
+  std::string_view Bytes(size_t size) {
+    const std::string_view taken = bytes_.substr(0, size);
+    bytes_.remove_prefix(size);
+    return taken;
+  }
 
-std::optional<IntegrityBlock> ReadIntegrityBlock(std::string_view list) {
-  const std::optional<size_t> record = UpdateListRecordLength(list);
-  if (!record || list.size() < *record + kIntegrityBlockBytes) return std::nullopt;
-  std::string_view block = list.substr(*record, kIntegrityBlockBytes);
-  if (!block.starts_with(kTag)) return std::nullopt;
-  IntegrityBlock read;
-  for (size_t i = 0; i < 8; ++i)
-    read.package_size |= uint64_t{static_cast<uint8_t>(block[4 + i])} << (8 * i);
-  std::copy_n(block.begin() + 12, 32, read.package_sha256.begin());
-  std::copy_n(block.begin() + 44, 64, read.signature.begin());
-  read.signed_length = *record + 44;
-  return read;
+ private:
+  std::string_view bytes_;
+  size_t size_;
+};
+
+void AppendNumber(std::string& bytes, uint64_t value, size_t size) {
+  for (size_t i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
-std::string WriteSignedList(std::string_view record, uint64_t package_size,
-                            const Sha256Digest& package_sha256, const P256PrivateKey* key,
-                            SigningCrypto& crypto) {
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+}  // namespace
+
+std::optional<IntegrityBlock> ReadIntegrityBlock(std::string_view list, const AnsiCodec& ansi) {
+  const std::optional<size_t> record = UpdateListRecordLength(list);
+  if (!record) return std::nullopt;
+  Reader reader(list.substr(*record));
+  IntegrityBlock block;
+  if (!reader.Has(4)) return std::nullopt;
+  const std::string_view tag = reader.Bytes(4);
+  if (tag == kFirstTag) {
+    block.version = 1;
+  } else if (tag == kTag && reader.Has(2)) {
+    const size_t product = reader.Number(2);
+    if (!reader.Has(product + 16)) return std::nullopt;
+    block.product = ansi.ToUtf8(reader.Bytes(product));
+    block.sequence = reader.Number(8);
+    block.expires = static_cast<int64_t>(reader.Number(8));
+  } else {
+    return std::nullopt;
+  }
+  if (!reader.Has(8 + 32 + 64)) return std::nullopt;
+  block.package_size = reader.Number(8);
+  const std::string_view hash = reader.Bytes(32);
+  std::copy(hash.begin(), hash.end(), block.package_sha256.begin());
+  block.signed_length = *record + reader.Taken();
+  const std::string_view signature = reader.Bytes(64);
+  std::copy(signature.begin(), signature.end(), block.signature.begin());
+  block.length = reader.Taken();
+  return block;
+}
+
+std::string WriteSignedList(std::string_view record, const ReleaseFields& release,
+                            const P256PrivateKey* key, SigningCrypto& crypto,
+                            const AnsiCodec& ansi) {
+  const std::string product = ansi.FromUtf8(release.product);
+  if (product.size() > 0xFFFF) throw AppError(kErrorOverflow, "製品名が長すぎます");
   std::string list(record);
   list += kTag;
-  for (size_t i = 0; i < 8; ++i) list += static_cast<char>(package_size >> (8 * i) & 0xFF);
-  list.append(package_sha256.begin(), package_sha256.end());
+  AppendNumber(list, product.size(), 2);
+  list += product;
+  AppendNumber(list, release.sequence, 8);
+  AppendNumber(list, static_cast<uint64_t>(release.expires), 8);
+  AppendNumber(list, release.package_size, 8);
+  list.append(release.package_sha256.begin(), release.package_sha256.end());
   const P256Signature signature =
       key ? crypto.SignP256(*key, DigestOf(list, crypto)) : P256Signature{};
   return list.append(signature.begin(), signature.end());
 }
 
-bool IsTrustedList(std::string_view list, const std::vector<std::string>& publisher_keys,
-                   Crypto& crypto) {
-  if (publisher_keys.empty()) return true;
-  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list);
-  if (!block) return false;
+ListVerdict JudgeList(std::string_view list, const std::vector<std::string>& publisher_keys,
+                      const ListContext& context, Crypto& crypto, const AnsiCodec& ansi) {
+  if (publisher_keys.empty()) return ListVerdict::kTrusted;
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list, ansi);
+  if (!block) return ListVerdict::kNoBlock;
+  if (block->version == 1) return ListVerdict::kFirstBlock;
   const Sha256Digest digest = DigestOf(list.substr(0, block->signed_length), crypto);
-  return std::any_of(publisher_keys.begin(), publisher_keys.end(), [&](const std::string& pem) {
-    const std::optional<P256PublicKey> key = ReadPublicKeyPem(pem);
-    return key && crypto.VerifyP256(*key, digest, block->signature);
-  });
+  const bool signed_by_one =
+      std::any_of(publisher_keys.begin(), publisher_keys.end(), [&](const std::string& pem) {
+        const std::optional<P256PublicKey> key = ReadPublicKeyPem(pem);
+        return key && crypto.VerifyP256(*key, digest, block->signature);
+      });
+  if (!signed_by_one) return ListVerdict::kNoSignature;
+  if (!SameName(block->product, context.product)) return ListVerdict::kOtherProduct;
+  if (block->sequence < context.highest_accepted) return ListVerdict::kOlderSequence;
+  if (block->expires != 0 && context.now - kExpiryToleranceSeconds > block->expires)
+    return ListVerdict::kExpired;
+  return ListVerdict::kTrusted;
 }
 
 }  // namespace hanamizu

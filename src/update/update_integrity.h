@@ -1,10 +1,20 @@
 #pragma once
 
-// The block that may follow the update list's record: what the publisher released and signed.
-//   "HMZ1", the package's size (8 bytes, little-endian), its SHA-256 (32 bytes), and the ECDSA
-//   P-256 signature (r then s, 32 bytes each, big-endian) of the SHA-256 of every byte before it:
-//   the record as served, the tag, the size and the hash.
-// Launchers that predate it read the record and never look further; bytes after it are ignored.
+// The block that may follow the update list's record: what the publisher released and signed,
+// for which list, in which order and for how long. Numbers are little-endian:
+//
+//   "HMZ2"
+//   the product's length (2 bytes) and its bytes in the ANSI code page, as the record's texts:
+//       the list's file name, e.g. "di04.dat", so that a list cannot stand in for another
+//   the release sequence (8 bytes, unsigned), raised by the publisher with every list it signs
+//   the expiry (8 bytes, signed): Unix seconds UTC after which the list is not used; 0: never
+//   the package's size (8 bytes) and its SHA-256 (32 bytes)
+//   the ECDSA P-256 signature (r then s, 32 bytes each, big-endian) of the SHA-256 of every
+//       byte before it: the record as served, then the block up to here
+//
+// The first block, still read, is "HMZ1", the size, the SHA-256 and the signature: sequence 0,
+// no expiry, any product; only a launcher without keys uses a list that has it. Launchers that
+// predate both read the record and never look further; bytes after the block are ignored.
 
 #include <cstdint>
 #include <optional>
@@ -12,34 +22,60 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ansi_codec.h"
 #include "platform/crypto.h"
 #include "update/update_list.h"
 
 namespace hanamizu {
 
-inline constexpr size_t kIntegrityBlockBytes = 4 + 8 + 32 + 64;
+// The largest block: the tag, the longest product and the fixed fields.
+inline constexpr size_t kIntegrityBlockMostBytes = 4 + 2 + 0xFFFF + 8 + 8 + 8 + 32 + 64;
 // The most of an update list the launcher ever reads: the largest record and its block.
-inline constexpr size_t kListMostBytes = kUpdateListMaxBytes + kIntegrityBlockBytes;
+inline constexpr size_t kListMostBytes = kUpdateListMaxBytes + kIntegrityBlockMostBytes;
+inline constexpr int64_t kExpiryToleranceSeconds = 24 * 60 * 60;  // for a wrong PC clock
 
-struct IntegrityBlock {
+// What the publisher says of a release.
+struct ReleaseFields {
+  std::string product;  // UTF-8
+  uint64_t sequence = 0;
+  int64_t expires = 0;
   uint64_t package_size = 0;
   Sha256Digest package_sha256{};
+};
+
+struct IntegrityBlock : ReleaseFields {
+  int version = 2;  // 1: the first block, with the package's size and hash alone
   P256Signature signature{};
   size_t signed_length = 0;  // how many bytes of the list the signature covers
+  size_t length = 0;         // of the block, the signature included
 };
 
 // The block right after the record at the start of list, when list holds it whole.
-std::optional<IntegrityBlock> ReadIntegrityBlock(std::string_view list);
+std::optional<IntegrityBlock> ReadIntegrityBlock(std::string_view list, const AnsiCodec& ansi);
 
 // The record followed by its block, signed with key when there is one (else the signature is
-// zeros, which no key verifies).
-std::string WriteSignedList(std::string_view record, uint64_t package_size,
-                            const Sha256Digest& package_sha256, const P256PrivateKey* key,
-                            SigningCrypto& crypto);
+// zeros, which no key verifies). Throws AppError when the product cannot be written.
+std::string WriteSignedList(std::string_view record, const ReleaseFields& release,
+                            const P256PrivateKey* key, SigningCrypto& crypto,
+                            const AnsiCodec& ansi);
 
-// Whether the list may be used: built with the publisher's keys (PEM), only when one of them
-// signed it.
-bool IsTrustedList(std::string_view list, const std::vector<std::string>& publisher_keys,
-                   Crypto& crypto);
+// What a launcher built with the publisher's keys makes of a list: kTrusted, or the first rule
+// that it breaks. Without keys every list is trusted.
+enum class ListVerdict {
+  kTrusted,
+  kNoBlock,        // nobody signed it
+  kFirstBlock,     // its block predates the signed sequence, product and expiry
+  kNoSignature,    // none of the keys signed what it holds
+  kOtherProduct,   // signed for another list name
+  kOlderSequence,  // older than a list already accepted: a replay
+  kExpired,        // past its expiry, a day's tolerance for the clock given
+};
+struct ListContext {
+  std::string product;            // the list's name, e.g. "di04.dat"
+  uint64_t highest_accepted = 0;  // of the sequences this user's launcher has accepted
+  int64_t now = 0;                // Unix seconds UTC
+};
+ListVerdict JudgeList(std::string_view list, const std::vector<std::string>& publisher_keys,
+                      const ListContext& context, Crypto& crypto, const AnsiCodec& ansi);
 
 }  // namespace hanamizu

@@ -140,6 +140,7 @@ class FakePlatform : public FileSystem,
   std::string CommandLineArguments() override { return arguments; }
   LocalTime LocalNow() override { return {2024, 3, 5, 4, 7, 9}; }
   double MonotonicSeconds() override { return clock; }
+  int64_t UnixTime() override { return 1'800'000'000; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override {
     const auto found = env.find(name);
     return found == env.end() ? std::nullopt : std::optional(found->second);

@@ -43,13 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     Require(record.PackageFile.empty());
   }
-  if (const auto block = hanamizu::ReadIntegrityBlock(bytes)) {
+  if (const auto block = hanamizu::ReadIntegrityBlock(bytes, *shift_jis)) {
     static const auto crypto = hanamizu::MakeSystemCrypto();
     static const std::vector<std::string> keys = {
         hanamizu::PublicKeyPem(crypto->MakeP256Key().public_key)};
-    Require(length && block->signed_length + 64 == *length + hanamizu::kIntegrityBlockBytes &&
-            *length + hanamizu::kIntegrityBlockBytes <= size);
-    Require(!hanamizu::IsTrustedList(bytes, keys, *crypto));
+    Require(length && block->signed_length + 64 == *length + block->length &&
+            *length + block->length <= size);
+    Require(hanamizu::JudgeList(bytes, keys, {block->product, 0, 0}, *crypto, raw) !=
+            hanamizu::ListVerdict::kTrusted);
   }
   return 0;
 }

@@ -38,6 +38,22 @@ printf 'MZ packagf' >altered.exe
 "$tool" verify signed.dat altered.exe --key key.pub.pem >altered.out 2>&1 && fail "an altered package"
 grep -q "does not match: the package's SHA-256 is" altered.out || fail "$(cat altered.out)"
 "$tool" verify signed.dat pkg.exe --key key.pem >/dev/null 2>&1 && fail "a private key as the public one"
+
+# A list signed again takes the next sequence; verify says which rule a launcher with the key finds
+# broken: the expiry, the list's name, an older sequence than a list given.
+"$tool" "${w[@]}" --sign key.pem --expires 2020-01-31 >/dev/null && cp signed.dat renamed.dat
+"$tool" "${w[@]/signed.dat/newer.dat}" --sign key.pem --sequence 3 >/dev/null
+[[ $("$tool" show signed.dat | grep -E '^(Product|Sequence|Expires)') == $'Product:         signed.dat\nSequence:        2\nExpires:         2020-01-31 00:00:00 UTC' ]] ||
+  fail "show: $("$tool" show signed.dat)"
+while IFS='|' read -r args said; do
+  [[ $("$tool" verify $args --key key.pub.pem 2>&1 || true) == *"$said"* ]] || fail "verify $args: $said"
+done <<RULES
+signed.dat pkg.exe|the list expired on 2020-01-31 00:00:00 UTC
+renamed.dat pkg.exe|signed for signed.dat, not renamed.dat
+newer.dat pkg.exe --previous signed.dat|is what newer.dat says
+newer.dat pkg.exe --previous newer.dat|is what newer.dat says
+signed.dat pkg.exe --previous newer.dat|sequence 2 is older than 3 of newer.dat
+RULES
 "$tool" keygen key.pem other.pem >/dev/null 2>&1 && fail "a key overwritten"
 [[ $(stat -c %a key.pem) == 600 ]] || fail "the private key is for others to read too"
 ln -s stolen.pem link.pem

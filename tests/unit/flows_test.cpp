@@ -47,6 +47,8 @@ const std::string kOffer = Box("最新版への更新", "-", "OK/Cancel",
                                "サーバー上に最新バージョン 8.1.26 が更新されています。\r\r"
                                "更新を実行しますか");
 const J kFetchList = {"get " + kListUrl + " (with a deadline)", "save C:\\Temp\\di04.dat"};
+// A list signed for the launcher's key: its sequence is kept as the highest accepted.
+const J kKeyedList = kFetchList + J{"set di04\\system\\更新ﾘｽﾄ連番=1"};
 const J kDownload = {"get " + kPackageUrl, "progress 10/10"};
 const J kResumed = {"get " + kPackageUrl + " from 4", "progress 10/10"};
 const std::string kDropped = "discard part C:\\Temp\\setup.exe";
@@ -83,8 +85,9 @@ Step ServeBlock(bool keyed) {
     const auto hash = f.crypto->StartSha256();
     hash->Add(kPackage);
     const auto key = ReadPrivateKeyPem(fakes::kTestPrivateKey);
-    f.web[kListUrl].body = WriteSignedList(f.web[kListUrl].body, kPackage.size(), hash->Finish(),
-                                           keyed ? &*key : nullptr, *f.crypto);
+    f.web[kListUrl].body =
+        WriteSignedList(f.web[kListUrl].body, {"di04.dat", 1, 0, kPackage.size(), hash->Finish()},
+                        keyed ? &*key : nullptr, *f.crypto, f.Ansi());
     if (keyed) f.platform.publisher_keys = {fakes::kTestPublicKey};
   };
 }
@@ -172,9 +175,10 @@ const FlowCase kFlows[] = {
      kFetchList + J{kOffer, kDownload[0], "progress 10/?", kDropped, "progress hidden"} + Unexpected("サーバーがファイルの長さを知らせていません (http://p/setup.exe)")},
     {"shorter than its block, no length: kept", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body = kHead; f.web[kPackageUrl].unannounced = true; }, Check(-1),
      kFetchList + J{kOffer, kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
-    {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kFetchList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
-    {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kFetchList + J{kOffer} + kReady + J{kLetGo}},
-    {"kept longer than the package", ServeBlock(true) + Kept(kPackage + "!", "\"v1\"", kPackageUrl, 1, 11), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
+    {"a signed list older than one accepted: a replay", ServeBlock(true) + Set("更新ﾘｽﾄ連番", "2"), Check(-1), kFetchList + kUnusable},
+    {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kKeyedList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
+    {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kKeyedList + J{kOffer} + kReady + J{kLetGo}},
+    {"kept longer than the package", ServeBlock(true) + Kept(kPackage + "!", "\"v1\"", kPackageUrl, 1, 11), Check(1), kKeyedList + J{kOffer, kDropped} + kFetched},
     {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end())},
     {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},
     {"kept a week", Serve(kNewer) + Kept(kHead, "\"v1\"", kPackageUrl, 7.5), Check(1), kFetchList + J{kOffer, kDropped} + kFetched},

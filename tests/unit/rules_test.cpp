@@ -180,31 +180,56 @@ TEST(Rules, UpdateListRecord) {
 TEST(Rules, PublisherKeysAndTheListsBlock) {
   using fakes::kTestPublicKey;
   const auto crypto = MakeSystemCrypto();
+  const auto codec = MakeShiftJisCodec();
   const auto key = ReadPrivateKeyPem(fakes::kTestPrivateKey);
   const auto sec1 = ReadPrivateKeyPem(fakes::kTestSec1Key);
   ASSERT_TRUE(key && sec1);
   // Read and written as OpenSSL does; a key of another curve or another kind is none.
   EXPECT_EQ(PrivateKeyPem(*sec1), fakes::kTestPrivateKey);
   EXPECT_FALSE(ReadPublicKeyPem(fakes::kP384PublicKey) || ReadPublicKeyPem(fakes::kTestPrivateKey));
-  // A list with its block: trusted as signed, with another key beside, or with no key required;
-  // not after any one bit of the signed bytes changes, nor for another key alone.
   const auto hash = crypto->StartSha256();
   hash->Add("12345");
-  const std::string record = WriteUpdateListRecord(kRecord, *MakeShiftJisCodec());
-  const std::string list = WriteSignedList(record, 5, hash->Finish(), &*key, *crypto) + "after";
-  const std::string other = PublicKeyPem(crypto->MakeP256Key().public_key);
-  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list);
+  const int64_t expires = 1'800'000'000;
+  const std::string record = WriteUpdateListRecord(kRecord, *codec);
+  const std::string list =
+      WriteSignedList(record, {"更新.dat", 7, expires, 5, hash->Finish()}, &*key, *crypto, *codec);
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list + "after", *codec);
   ASSERT_TRUE(block);
-  EXPECT_EQ(block->package_size, 5u);
+  EXPECT_EQ(list.substr(record.size(), 14), std::string("HMZ2\x08\0\x8D\x58\x90\x56.dat", 14));
+  EXPECT_EQ(block->product + " " + std::to_string(block->sequence) + " " +
+                std::to_string(block->expires) + " " + std::to_string(block->package_size),
+            "更新.dat 7 1800000000 5");
   EXPECT_EQ(block->package_sha256[0], 0x59);  // SHA-256("12345") begins 5994471a
-  EXPECT_TRUE(IsTrustedList(list, {other, kTestPublicKey}, *crypto));
-  EXPECT_TRUE(IsTrustedList(record, {}, *crypto));
-  EXPECT_FALSE(IsTrustedList(list, {other}, *crypto));
-  EXPECT_FALSE(IsTrustedList(record, {kTestPublicKey}, *crypto));
-  for (size_t bit = 0; bit < (record.size() + kIntegrityBlockBytes) * 8; ++bit) {
+  // The first block: the size, the hash and a signature alone.
+  const std::string first =
+      record + "HMZ1" + list.substr(list.size() - 104, 40) + std::string(64, '\0');
+  EXPECT_EQ(ReadIntegrityBlock(first, *codec)->package_size, 5u);
+  // What a launcher with the tests' key makes of a list, on the day it expires, a day after
+  // (the clock's tolerance), and after that.
+  const std::string other = PublicKeyPem(crypto->MakeP256Key().public_key);
+  const std::vector<std::string> keys = {kTestPublicKey};
+  // clang-format off
+  const std::tuple<const char*, std::string, std::vector<std::string>, ListContext, ListVerdict> cases[] = {
+      {"signed", list, {other, kTestPublicKey}, {"更新.dat", 7, expires}, ListVerdict::kTrusted},
+      {"the first block, no keys", first, {}, {}, ListVerdict::kTrusted},
+      {"no block", record, keys, {"更新.dat"}, ListVerdict::kNoBlock},
+      {"the first block", first, keys, {"更新.dat"}, ListVerdict::kFirstBlock},
+      {"another key", list, {other}, {"更新.dat"}, ListVerdict::kNoSignature},
+      {"another list name", list, keys, {"di04.dat"}, ListVerdict::kOtherProduct},
+      {"newer than accepted", list, keys, {"更新.DAT", 6}, ListVerdict::kTrusted},
+      {"older than accepted", list, keys, {"更新.dat", 8}, ListVerdict::kOlderSequence},
+      {"a day late", list, keys, {"更新.dat", 7, expires + 86400}, ListVerdict::kTrusted},
+      {"later", list, keys, {"更新.dat", 7, expires + 86401}, ListVerdict::kExpired}};
+  // clang-format on
+  for (const auto& [name, bytes, trusted, context, verdict] : cases)
+    EXPECT_EQ(JudgeList(bytes, trusted, context, *crypto, *codec), verdict) << name;
+  // Not after any one bit of the signed bytes changes.
+  for (size_t bit = 0; bit < block->signed_length * 8; ++bit) {
     std::string changed = list;
     changed[bit / 8] = static_cast<char>(changed[bit / 8] ^ (1 << bit % 8));
-    EXPECT_FALSE(IsTrustedList(changed, {kTestPublicKey}, *crypto)) << bit;
+    EXPECT_NE(JudgeList(changed, keys, {"更新.dat", 7, expires}, *crypto, *codec),
+              ListVerdict::kTrusted)
+        << bit;
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <stdexcept>
+#include <tuple>
 
 #include "common/app_error.h"
 #include "secret_file.h"
@@ -22,9 +25,10 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: updatelist write <file> [--mode N] --version MAJOR.MINOR.BUILD --location URL/ "
-    "--package NAME.exe [--package-file PATH [--sign PRIVATE.pem]]\n"
+    "--package NAME.exe [--package-file PATH [--sign PRIVATE.pem] [--sequence N] "
+    "[--expires 30d|YYYY-MM-DD] [--product NAME]]\n"
     "       updatelist show <file> [--key PUBLIC.pem]\n"
-    "       updatelist verify <file> <package> --key PUBLIC.pem\n"
+    "       updatelist verify <file> <package> --key PUBLIC.pem [--previous EARLIER.dat]\n"
     "       updatelist keygen <private.pem> <public.pem>\n";
 
 // A wrong argument: reported with the usage, and nothing is written.
@@ -162,11 +166,59 @@ UpdateListRecord ParseWriteOptions(std::map<std::string, std::string>& options) 
   return record;
 }
 
+int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// "2027-01-31 00:00:00 UTC", or "never" for 0.
+std::string DateText(int64_t unix_seconds) {
+  if (unix_seconds == 0) return "never";
+  using namespace std::chrono;
+  const sys_seconds time{seconds(unix_seconds)};
+  const year_month_day date{floor<days>(time)};
+  const hh_mm_ss clock{time - floor<days>(time)};
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d UTC", int{date.year()},
+                unsigned{date.month()}, unsigned{date.day()},
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
+  return text;
+}
+
+// "30d": that many days from now; "2027-01-31": the start of that day, UTC.
+int64_t ParseExpiry(const std::string& text) {
+  if (text.size() > 1 && text.back() == 'd') {
+    if (const auto days = ParseInteger<int32_t>(std::string_view(text).substr(0, text.size() - 1)))
+      return Now() + int64_t{*days} * 86400;
+  }
+  const auto year = ParseInteger<int32_t>(std::string_view(text).substr(0, 4));
+  const auto month = ParseInteger<uint32_t>(std::string_view(text).substr(5, 2));
+  const auto day = ParseInteger<uint32_t>(std::string_view(text).substr(8));
+  const std::chrono::year_month_day date{std::chrono::year(year.value_or(0)),
+                                         std::chrono::month(month.value_or(0)),
+                                         std::chrono::day(day.value_or(0))};
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !year || !date.ok())
+    throw BadArgument{"--expires must be days from now (30d) or a date (2027-01-31): " + text};
+  return std::chrono::sys_days(date).time_since_epoch() / std::chrono::seconds(1);
+}
+
+// The list's file name alone, which the launcher fetches it as.
+std::string FileName(const std::string& path) {
+  return path.substr(path.find_last_of("/\\") + 1);
+}
+
 int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCodec& shift_jis,
           SigningCrypto& crypto) {
-  auto options = ParseOptions(
-      args, 2, {"--mode", "--version", "--location", "--package", "--package-file", "--sign"});
+  auto options = ParseOptions(args, 2,
+                              {"--mode", "--version", "--location", "--package", "--package-file",
+                               "--sign", "--sequence", "--expires", "--product"});
   const UpdateListRecord record = ParseWriteOptions(options);
+  for (const char* needs_block : {"--sequence", "--expires", "--product"}) {
+    if (options.count(needs_block) && !options.count("--package-file"))
+      throw BadArgument{std::string(needs_block) + " needs --package-file"};
+  }
   std::string bytes;
   try {
     bytes = WriteUpdateListRecord(record, shift_jis);
@@ -174,10 +226,29 @@ int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCod
     throw BadArgument{error.description()};
   }
   if (options.count("--package-file")) {
+    ReleaseFields release;
+    release.product = options.count("--product") ? options["--product"] : FileName(args[1]);
+    // One more than the list this one replaces, unless given.
+    if (options.count("--sequence")) {
+      const auto sequence = ParseInteger<uint64_t>(options["--sequence"]);
+      if (!sequence) throw BadArgument{"--sequence must be a whole number from 0"};
+      release.sequence = *sequence;
+    } else if (std::filesystem::exists(PathOf(args[1]))) {
+      const auto earlier = ReadIntegrityBlock(ReadWhole(args[1], kListMostBytes), shift_jis);
+      release.sequence = earlier ? earlier->sequence + 1 : 1;
+    } else {
+      release.sequence = 1;
+    }
+    if (options.count("--expires")) release.expires = ParseExpiry(options["--expires"]);
     const std::optional<P256PrivateKey> key =
         options.count("--sign") ? std::optional(ReadPrivateKey(options["--sign"])) : std::nullopt;
-    const auto [size, hash] = Measure(options["--package-file"], crypto);
-    bytes = WriteSignedList(bytes, size, hash, key ? &*key : nullptr, crypto);
+    std::tie(release.package_size, release.package_sha256) =
+        Measure(options["--package-file"], crypto);
+    try {
+      bytes = WriteSignedList(bytes, release, key ? &*key : nullptr, crypto, shift_jis);
+    } catch (const AppError& error) {
+      throw BadArgument{error.description()};
+    }
   }
   WriteAtomically(args[1], bytes);
   out << "wrote " << args[1] << " (" << bytes.size() << " bytes)\n";
@@ -196,14 +267,34 @@ int Keygen(const std::vector<std::string>& args, std::ostream& out, SigningCrypt
   return kExitOk;
 }
 
-// The list's block against a key and, with a package, the package against the block; the first
-// thing that does not match, or nothing.
-std::optional<std::string> Mismatch(const std::string& list, const std::string& key_path,
-                                    const std::string* package, Crypto& crypto) {
-  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list);
-  if (!block) return "the list has no block after its record";
-  if (!IsTrustedList(list, {PublicKeyPem(ReadPublicKey(key_path))}, crypto))
-    return "the signature does not verify with " + key_path;
+// The list's block against a key and what a launcher with that key checks (the list's file name,
+// a list it accepted before, the time now), and with a package, the package against the block;
+// the first thing that does not match, or nothing.
+std::optional<std::string> Mismatch(const std::string& path, const std::string& list,
+                                    const std::string& key_path, const std::string* previous,
+                                    const std::string* package, const AnsiCodec& ansi,
+                                    Crypto& crypto) {
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list, ansi);
+  std::optional<IntegrityBlock> before;
+  if (previous) before = ReadIntegrityBlock(ReadWhole(*previous, kListMostBytes), ansi);
+  const ListContext context{FileName(path), before ? before->sequence : 0, Now()};
+  switch (JudgeList(list, {PublicKeyPem(ReadPublicKey(key_path))}, context, crypto, ansi)) {
+    case ListVerdict::kTrusted:
+      break;
+    case ListVerdict::kNoBlock:
+      return "the list has no block after its record";
+    case ListVerdict::kFirstBlock:
+      return "the list has the first block (HMZ1), which a launcher with keys refuses";
+    case ListVerdict::kNoSignature:
+      return "the signature does not verify with " + key_path;
+    case ListVerdict::kOtherProduct:
+      return "the list is signed for " + block->product + ", not " + context.product;
+    case ListVerdict::kOlderSequence:
+      return "the list's sequence " + std::to_string(block->sequence) + " is older than " +
+             std::to_string(before->sequence) + " of " + *previous;
+    case ListVerdict::kExpired:
+      return "the list expired on " + DateText(block->expires);
+  }
   if (!package) return std::nullopt;
   const auto [size, hash] = Measure(*package, crypto);
   if (size != block->package_size)
@@ -215,12 +306,13 @@ std::optional<std::string> Mismatch(const std::string& list, const std::string& 
   return std::nullopt;
 }
 
-int Verify(const std::vector<std::string>& args, std::ostream& out, Crypto& crypto) {
-  auto options = ParseOptions(args, 3, {"--key"});
+int Verify(const std::vector<std::string>& args, std::ostream& out, const AnsiCodec& shift_jis,
+           Crypto& crypto) {
+  auto options = ParseOptions(args, 3, {"--key", "--previous"});
   if (!options.count("--key")) throw BadArgument{"--key is missing"};
-  const std::optional<std::string> mismatch =
-      Mismatch(ReadWhole(args[1], kUpdateListMaxBytes + kIntegrityBlockBytes), options["--key"],
-               &args[2], crypto);
+  const std::optional<std::string> mismatch = Mismatch(
+      args[1], ReadWhole(args[1], kListMostBytes), options["--key"],
+      options.count("--previous") ? &options["--previous"] : nullptr, &args[2], shift_jis, crypto);
   if (mismatch) throw std::runtime_error("does not match: " + *mismatch);
   out << args[2] << " is what " << args[1] << " says, signed with " << options["--key"] << "\n";
   return kExitOk;
@@ -239,7 +331,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out, const AnsiCode
   while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
     const size_t got = static_cast<size_t>(file.gcount());
     size += got;
-    const size_t most = kUpdateListMaxBytes + kIntegrityBlockBytes;
+    const size_t most = kListMostBytes;
     if (bytes.size() < most) bytes.append(buffer, std::min(got, most - bytes.size()));
   }
   if (file.bad()) throw std::runtime_error("cannot read " + path);
@@ -255,17 +347,22 @@ int Show(const std::vector<std::string>& args, std::ostream& out, const AnsiCode
       << "version:         "
       << VersionText(record.ServerMajor, record.ServerMinor, record.ServerBuild) << "\n";
   const std::optional<size_t> length = UpdateListRecordLength(bytes);
-  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(bytes);
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(bytes, shift_jis);
   if (block) {
+    if (block->version == 2) {
+      out << "Product:         " << block->product << "\n"
+          << "Sequence:        " << block->sequence << "\n"
+          << "Expires:         " << DateText(block->expires) << "\n";
+    }
     out << "PackageSize:     " << block->package_size << "\n"
         << "PackageSHA256:   " << Hex(block->package_sha256) << "\n";
     if (options.count("--key")) {
-      const auto mismatch = Mismatch(bytes, options["--key"], nullptr, crypto);
-      out << "signature:       " << (mismatch ? "does not verify" : "verifies") << " with "
-          << options["--key"] << "\n";
+      const auto mismatch =
+          Mismatch(path, bytes, options["--key"], nullptr, nullptr, shift_jis, crypto);
+      out << "signature:       " << mismatch.value_or("verifies with " + options["--key"]) << "\n";
     }
   }
-  const size_t used = length.value_or(0) + (block ? kIntegrityBlockBytes : 0);
+  const size_t used = length.value_or(0) + (block ? block->length : 0);
   if (!length) {
     out << "note: the file ends inside the record; the fields it cuts off read as 0 or empty\n";
   } else if (!block) {
@@ -287,7 +384,7 @@ int RunUpdateList(const std::vector<std::string>& args, std::ostream& out, std::
     const std::string command = args.empty() ? "" : args[0];
     if (command == "write" && args.size() >= 2) return Write(args, out, shift_jis, crypto);
     if (command == "show" && args.size() >= 2) return Show(args, out, shift_jis, crypto);
-    if (command == "verify" && args.size() >= 3) return Verify(args, out, crypto);
+    if (command == "verify" && args.size() >= 3) return Verify(args, out, shift_jis, crypto);
     if (command == "keygen" && args.size() == 3) return Keygen(args, out, crypto);
     throw BadArgument{args.empty() ? "no command" : "wrong command or arguments"};
   } catch (const BadArgument& bad) {

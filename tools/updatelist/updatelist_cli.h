@@ -15,9 +15,15 @@ inline constexpr int kExitBadArguments = 2;  // nothing was written
 
 // The publisher's tool for update lists; args are UTF-8 without the program name:
 //   write <file> [--mode N] --version MAJOR.MINOR.BUILD --location URL/ --package NAME.exe
-//         [--package-file PATH [--sign PRIVATE.pem]]   the block for that package, signed
+//         [--package-file PATH          the block for that package,
+//          [--sign PRIVATE.pem]           signed,
+//          [--sequence N]                 its release sequence (one more than <file>'s, or 1),
+//          [--expires 30d|YYYY-MM-DD]     when it expires (never),
+//          [--product NAME]]              for which list name (<file>'s)
 //   show <file> [--key PUBLIC.pem]
-//   verify <file> <package> --key PUBLIC.pem            exits 1 when anything does not match
+//   verify <file> <package> --key PUBLIC.pem [--previous EARLIER.dat]
+//         exits 1 when anything does not match, naming what: the signature, the list's name, a
+//         sequence older than EARLIER's, the expiry, the package
 //   keygen <private.pem> <public.pem>                   a P-256 key pair; never overwrites
 int RunUpdateList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const AnsiCodec& shift_jis, SigningCrypto& crypto);

@@ -36,6 +36,14 @@ double Win32SystemServices::MonotonicSeconds() {
   return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+int64_t Win32SystemServices::UnixTime() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const int64_t ticks =
+      static_cast<int64_t>(uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+  return (ticks - 116'444'736'000'000'000) / 10'000'000;  // 100 ns units since 1601
+}
+
 std::optional<std::string> Win32SystemServices::EnvironmentVariable(const std::string& name) {
   const std::wstring wide_name = Widen(name);
   const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);

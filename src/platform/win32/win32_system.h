@@ -11,6 +11,7 @@ class Win32SystemServices : public SystemServices {
   std::string CommandLineArguments() override;
   LocalTime LocalNow() override;
   double MonotonicSeconds() override;
+  int64_t UnixTime() override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   [[noreturn]] void EndProcess() override;
 };
