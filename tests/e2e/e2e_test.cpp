@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <filesystem>
+#include <future>
 #include <set>
 
 #include "harness.h"
@@ -183,6 +184,8 @@ TEST_P(EndToEnd, Scenario) {
     // The splash, uncovered while the bar moves; the bar asked for the download's progress.
     bool invalidated = false, repainted = false, bar_unanswered = false;
     std::set<DWORD_PTR> bar_positions;
+    std::future<bool> blank_splash;
+    size_t splash_line = 0;
     size_t bar_at = 0;
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -201,7 +204,19 @@ TEST_P(EndToEnd, Scenario) {
           }
           for (HWND window : Windows(launcher.id)) {
             if (Text(window) == kSplashCaption && !splash) {
+              splash_line = seen.size();
               seen.push_back("splash " + Describe(splash = window));
+              // As the demo's screenshot shows it, taken beside the watch: painted, not one colour.
+              blank_splash = std::async(std::launch::async, [window] {
+                const std::string shot =
+                    std::getenv("HANAMIZU_TEST_SERVERS") + std::string("/s.ppm");
+                SaveScreenshot(window, shot, true);
+                const std::string ppm = ReadBytes("Z:" + shot);  // after "P6 W H 255", RGB
+                bool blank = true;
+                for (size_t rgb = ppm.find("\n255\n") + 8; rgb + 3 <= ppm.size(); rgb += 3)
+                  blank = blank && ppm.compare(rgb, 3, ppm, rgb - 3, 3) == 0;
+                return blank && IsWindow(window);  // a splash gone meanwhile shows nothing
+              });
             } else if (Text(window) != kSplashCaption && !Describe(window).empty() &&
                        seen.size() < 20) {  // a box, not the shell's blank helper
               const auto labels = Controls(splash, L"Static");
@@ -222,6 +237,7 @@ TEST_P(EndToEnd, Scenario) {
         },
         std::chrono::seconds(120)));
     const ULONGLONG ended = GetTickCount64();
+    if (blank_splash.valid() && blank_splash.get()) seen[splash_line] += " (blank)";
     if (bar_positions.size() > 1) {  // a download too quick to watch moves no bar here
       seen.insert(seen.begin() + static_cast<ptrdiff_t>(bar_at),
                   std::string("progress bar moving, window ") +

@@ -23,36 +23,12 @@ void Say(std::string line) {
   std::fflush(stdout);
 }
 
-// What the window shows on screen, frame included, as a 24-bit .bmp file.
-void SaveScreenshot(HWND window, const std::string& path) {
-  RECT r;
-  GetWindowRect(window, &r);
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header, header.biPlanes = 1, header.biBitCount = 24;
-  header.biWidth = r.right - r.left, header.biHeight = r.bottom - r.top;
-  header.biSizeImage = ((header.biWidth * 3 + 3) & ~3) * header.biHeight;
-  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                    &bits, nullptr, 0);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header;
-  const BITMAPFILEHEADER file{0x4D42, offset + header.biSizeImage, 0, 0, offset};
-  std::ofstream out(std::filesystem::path(Wide(path)), std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&header), sizeof header);
-  out.write(static_cast<const char*>(bits), header.biSizeImage);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap), DeleteDC(memory), ReleaseDC(nullptr, screen);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fputs("usage: demo_driver <installation> <screenshot folder> [pause ms] [TEMP]\n", stderr);
+    std::fputs("usage: demo_driver <installation> <screenshot folder (Unix)> [pause ms] [TEMP]\n",
+               stderr);
     return 2;
   }
   const std::string install = Utf8(argv[1]), shots = Utf8(argv[2]);
@@ -66,8 +42,8 @@ int wmain(int argc, wchar_t** argv) {
   int shot = 0;
   const auto save = [&](HWND window, const char* what) {
     char name[32];
-    std::snprintf(name, sizeof name, "%02d-%s.bmp", ++shot, what);
-    SaveScreenshot(window, shots + "\\" + name);
+    std::snprintf(name, sizeof name, "%02d-%s.png", ++shot, what);
+    SaveScreenshot(window, shots + "/" + name, false);
     Say(std::string("screenshot: ") + name);
   };
   const bool ended = WaitUntil(

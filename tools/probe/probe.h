@@ -156,4 +156,65 @@ inline bool Press(HWND box, const std::string& button) {
   return false;
 }
 
+// Waits until the window and its controls are visible and nothing in it is left to paint, and
+// have stayed so a moment (the X server shows what Wine drew a little later), for 3 s at most:
+// then a screenshot shows it as a user sees it. Says whether it got there.
+inline bool WaitPainted(HWND window) {
+  const auto painted = [&] {
+    if (!IsWindowVisible(window) || GetUpdateRect(window, nullptr, FALSE)) return false;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(child) || GetUpdateRect(child, nullptr, FALSE)) return false;
+    }
+    return true;
+  };
+  auto since = std::chrono::steady_clock::now();
+  return WaitUntil(
+      [&] {
+        if (!painted()) since = std::chrono::steady_clock::now();
+        return std::chrono::steady_clock::now() - since > std::chrono::milliseconds(1500);
+      },
+      std::chrono::seconds(3));
+}
+
+// A screenshot of the window once it is painted (its client area alone, or with its frame), as
+// the X server under Wine shows it (ImageMagick's import), in a file whose extension names the
+// format (.png, .ppm): Wine's own reads of the screen miss what message boxes draw. Says whether
+// the file was written.
+inline bool SaveScreenshot(HWND window, const std::string& unix_path, bool client_only) {
+  WaitPainted(window);
+  RECT r;
+  GetWindowRect(window, &r);
+  if (client_only) {
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  }
+  const std::string crop = std::to_string(r.right - r.left) + "x" +
+                           std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) + "+" +
+                           std::to_string(r.top);
+  // Started as Wine starts a program of the system it runs on, whose handle tells nothing of
+  // its end: the file is there once its size holds.
+  const std::wstring file = Wide("Z:" + unix_path);
+  std::filesystem::remove(file);
+  std::wstring command =
+      Wide("Z:\\usr\\bin\\import -window root -depth 8 -crop " + crop + " " + unix_path);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\",
+                      &startup, &started)) {
+    return false;
+  }
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  std::error_code none;
+  uintmax_t size = 0;
+  return WaitUntil([&] {
+    const uintmax_t now = std::filesystem::file_size(file, none);
+    const bool whole = now > 0 && now == size;
+    size = now;
+    Sleep(100);
+    return whole;
+  });
+}
+
 }  // namespace hanamizu::probe
