@@ -55,7 +55,12 @@ class PackageSink : public ByteSink {
     whole_length_ = kept.length;
     return {size_, kept.validator};
   }
-  void StartOver() { kept_.reset(); }
+  // The whole file again, and room for all of it.
+  void StartOver() {
+    kept_.reset();
+    size_ = 0;
+    room_checked_ = false;
+  }
 
   // The whole file, or exactly the rest asked for of the same version; anything else is never
   // joined to what was kept.
@@ -145,6 +150,9 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
                                           const std::optional<IntegrityBlock>& block,
                                           DownloadProgress* progress) {
   const std::unique_ptr<PartialFile> part = platform.files.OpenPartialFile(target);
+  // A package that is still running (its wizard left open) cannot be replaced: better to say so
+  // than to fetch it all first; checked once no other launcher can be downloading it.
+  platform.files.CheckReplaceable(target);
   const std::optional<PartInfo> kept = part->Info();
   const uint64_t size = part->Size();
   // Only a recent part of this address, of a version a strong validator names and of a length

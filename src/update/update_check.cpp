@@ -155,9 +155,6 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
 
     splash.SetStatusText(list.PackageFile + kDownloading);
     if (PackageName.empty()) PackageName = list.PackageFile;
-    // A package that is still running (its wizard left open) cannot be replaced: better to say so
-    // than to fetch it all first.
-    platform.files.CheckReplaceable(UpdateDir + PackageName);
     ui.DoEvents();
     // Fetched under the server's name, stored under the caller's.
     std::unique_ptr<HeldFile> held;

@@ -191,8 +191,9 @@ const FlowCase kFlows[] = {
     {"the whole instead of the rest", Serve(kNewer) + Kept(kHead) + Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end())},
     {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
      kFetchList + J{kOffer, kDownload[0], kDropped} + Unexpected("いっぱいです。")},
-    {"too little room: nothing fetched", ServeBlock(false) + [](FakePlatform& f) { f.free_space = 1 << 20; }, Check(-1),
-     kFetchList + J{kOffer} + Unexpected("ディスクの空き容量が足りません (必要 11 MB、空き 1 MB) (C:\\Temp\\)")},
+    {"a kept part that failed its check, then too little room for the whole: nothing fetched", ServeBlock(true) + Kept("MZ!package") +
+     [](FakePlatform& f) { f.free_space = (10 << 20) + 5; }, Check(-1),
+     kKeyedList + J{kOffer, kDropped} + Unexpected("ディスクの空き容量が足りません (必要 11 MB、空き 10 MB) (C:\\Temp\\)")},
     {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kFetchList + J{kOffer}},
     {"more than any list", [](FakePlatform& f) { f.web[kListUrl].body = std::string(kListMostBytes + 1, 'x'); }, Check(-1),
      J{kFetchList[0]} + kUnusable},

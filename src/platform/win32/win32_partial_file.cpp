@@ -199,6 +199,9 @@ class Win32PartialFile : public PartialFile {
       throw FileError(target_);
     }
     if (!(StateOf(held.get(), target_) == renamed)) {
+      held.reset();  // not what was checked: it goes
+      DeleteIfThere(target_);
+      DeleteIfThere(info_);
       throw AppError(ERROR_FILE_INVALID,
                      "ダウンロードしたパッケージが確認の後で変わりました (" + target_ + ")",
                      Condition::kPackageMismatch);
