@@ -95,13 +95,13 @@ class CngSha256 : public Sha256 {
 class CngCrypto : public SigningCrypto {
  public:
   std::unique_ptr<Sha256> StartSha256() override {
-    return std::make_unique<CngSha256>(sha256_.get());
+    return std::make_unique<CngSha256>(Opened(sha256_, BCRYPT_SHA256_ALGORITHM));
   }
 
   bool VerifyP256(const P256PublicKey& key, const Sha256Digest& digest,
                   const P256Signature& signature) override {
     const Key imported =
-        Import(ecdsa_.get(), BCRYPT_ECCPUBLIC_BLOB, KeyBlob(BCRYPT_ECDSA_PUBLIC_P256_MAGIC, key));
+        Import(Ecdsa(), BCRYPT_ECCPUBLIC_BLOB, KeyBlob(BCRYPT_ECDSA_PUBLIC_P256_MAGIC, key));
     return imported &&
            BCryptVerifySignature(imported.get(), nullptr, const_cast<PUCHAR>(digest.data()), 32,
                                  const_cast<PUCHAR>(signature.data()), 64, 0) == 0;
@@ -109,7 +109,7 @@ class CngCrypto : public SigningCrypto {
 
   P256PrivateKey MakeP256Key() override {
     BCRYPT_KEY_HANDLE handle = nullptr;
-    Check(BCryptGenerateKeyPair(ecdsa_.get(), &handle, 256, 0), "key pair");
+    Check(BCryptGenerateKeyPair(Ecdsa(), &handle, 256, 0), "key pair");
     const Key key(handle);
     Check(BCryptFinalizeKeyPair(key.get(), 0), "key pair");
     std::vector<UCHAR> blob(sizeof(BCRYPT_ECCKEY_BLOB) + 96);
@@ -127,7 +127,7 @@ class CngCrypto : public SigningCrypto {
 
   P256Signature SignP256(const P256PrivateKey& key, const Sha256Digest& digest) override {
     const Key imported =
-        Import(ecdsa_.get(), BCRYPT_ECCPRIVATE_BLOB,
+        Import(Ecdsa(), BCRYPT_ECCPRIVATE_BLOB,
                KeyBlob(BCRYPT_ECDSA_PRIVATE_P256_MAGIC, key.public_key, key.d.data()));
     if (!imported) throw AppError(kErrorInternal, "CNG: the key is not a P-256 key pair");
     P256Signature signature{};
@@ -139,8 +139,14 @@ class CngCrypto : public SigningCrypto {
   }
 
  private:
-  Algorithm sha256_ = Open(BCRYPT_SHA256_ALGORITHM);
-  Algorithm ecdsa_ = Open(BCRYPT_ECDSA_P256_ALGORITHM);
+  // Opened when first needed: a launch without an update loads no part of CNG.
+  static BCRYPT_ALG_HANDLE Opened(Algorithm& algorithm, LPCWSTR name) {
+    if (!algorithm) algorithm = Open(name);
+    return algorithm.get();
+  }
+  BCRYPT_ALG_HANDLE Ecdsa() { return Opened(ecdsa_, BCRYPT_ECDSA_P256_ALGORITHM); }
+
+  Algorithm sha256_, ecdsa_;
 };
 
 }  // namespace
