@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <charconv>
-#include <sstream>
 
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_files.h"
@@ -118,8 +118,10 @@ class Win32PartialFile : public PartialFile {
       return std::nullopt;
     text.resize(read);
     PartInfo info;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
+    // No stream here: iostreams would add most of libstdc++ to every launch.
+    for (size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+      end = std::min(text.find('\n', start), text.size());
+      const std::string line = text.substr(start, end - start);
       const size_t equals = line.find('=');
       if (equals == std::string::npos) continue;
       const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
