@@ -146,7 +146,7 @@ double PlainStartMs(const std::string& dir) {
   return static_cast<double>(std::stoull(record.at("start_tick_ms")) - start);
 }
 
-void Launch(const std::string& dir, int run, DWORD main_ms) {
+void Launch(const std::string& dir, int run, DWORD main_ms, const char* name) {
   Prepare(dir, main_ms);
   const ULONGLONG start_tick = GetTickCount64();
   const double start = NowMs();
@@ -184,7 +184,7 @@ void Launch(const std::string& dir, int run, DWORD main_ms) {
     cpu_last = std::max(cpu_last, CpuMs(pid));
   if (!launcher.Ended())
     throw std::runtime_error("the launcher did not end after the main program");
-  Print("launch", "run", run, "main_ms", main_ms, "overhead_ms",
+  Print(name, "run", run, "main_ms", main_ms, "cpu_to_main_ms", cpu_gone, "overhead_ms",
         static_cast<double>(std::stoull(record.at("start_tick_ms")) - start_tick) - kMinimumMs,
         "created_gap_ms", CreatedMs(main.get()) - CreatedMs(launcher.handle) - kMinimumMs,
         "to_splash_ms", seen - start, "splash_ms", gone - seen, "cpu_startup_ms", cpu_seen,
@@ -257,20 +257,27 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc == 5 ? argv[1] : L"";
   try {
     if (mode == L"launch") {
-      // Plain starts and launches take turns, so both see the same state of the machine. The main
-      // program's run grows by an even share of the launcher's poll from run to run, so that the
-      // exit gap meets every point of that poll.
+      // Plain starts and launches take turns, so both see the same state of the machine; with a
+      // second installation ("A;B", an earlier launcher) its launches take turns with the first
+      // ones, each first in every other run. The main program's run grows by an even share of
+      // the launcher's poll from run to run, so that the exit gap meets every point of that poll.
       Clock();
       Settings("0", "");
+      const std::string dirs = Utf8(argv[2]), first = dirs.substr(0, dirs.find(';'));
+      const std::string earlier =
+          dirs.find(';') == std::string::npos ? "" : dirs.substr(first.size() + 1);
       for (int run = 1, runs = _wtoi(argv[3]); run <= runs; ++run) {
-        Print("plain", "run", run, "start_ms", PlainStartMs(Utf8(argv[2])));
-        Launch(Utf8(argv[2]), run, _wtoi(argv[4]) + (run - 1) * kLauncherPollMs / runs);
+        Print("plain", "run", run, "start_ms", PlainStartMs(first));
+        const DWORD main_ms = _wtoi(argv[4]) + (run - 1) * kLauncherPollMs / runs;
+        if (!earlier.empty() && run % 2 == 0) Launch(earlier, run, main_ms, "launch_earlier");
+        Launch(first, run, main_ms, "launch");
+        if (!earlier.empty() && run % 2 == 1) Launch(earlier, run, main_ms, "launch_earlier");
       }
     } else if (mode == L"update") {
       Update(Utf8(argv[2]), Utf8(argv[3]), Utf8(argv[4]));
     } else {
       std::fputs(
-          "usage: launch_bench launch <installation> <runs> <main program ms>\n"
+          "usage: launch_bench launch <installation>[;<earlier installation>] <runs> <main ms>\n"
           "       launch_bench update <installation> <update address/> <temp directory>\n",
           stderr);
       return 2;

@@ -39,6 +39,23 @@ so the peak should not grow with the package. Measured on $(nproc) cores of $(cp
 REPORT
 }
 
+# Today's launcher against an earlier one, launched in turns in the same run.
+earlier_report() {
+  [[ -n ${earlier_commit:-} ]] || return 0
+  cat <<TABLE
+### Against the launcher of $earlier_commit
+
+$(values launch_earlier run | wc -l) launches of the launcher built from $earlier_commit, in an installation of its own, in
+turns with today's (each first in every other run). CPU to the main program: the launcher's Unix
+process from its start until the splash has gone.
+
+| Launcher | Size bytes | Overhead ms | CPU to the main program ms | Start-up CPU (to the splash) ms |
+|---|---|---|---|---|
+| today's | $(stat -c %s "$bin/launcher.exe") | $(s launch overhead_ms) | $(s launch cpu_to_main_ms) | $(s launch cpu_startup_ms) |
+| $earlier_commit | $(stat -c %s "$earlier/build/launcher.exe") | $(s launch_earlier overhead_ms) | $(s launch_earlier cpu_to_main_ms) | $(s launch_earlier cpu_startup_ms) |
+TABLE
+}
+
 results_report() {
   local others launches rounds spread ratio to_file hashed
   local shared="no: no other process was seen busy and the load average was below 0.5 at the start"
@@ -97,6 +114,8 @@ CreateProcess and compares it with the stand-in's recorded \`start_tick_ms\`.
 GetTickCount64 moves in steps of $(s clock tick_step_median_ms) ms (median; smallest
 $(s clock tick_step_min_ms) ms). The probe looked at the splash every $(s launch poll_median_ms 2) ms
 (median per run; longest gap in a run $(s launch poll_max_ms 1) ms).
+
+$(earlier_report)
 
 ## CPU time of the launcher
 
