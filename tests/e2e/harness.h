@@ -5,6 +5,8 @@
 
 #include <wincrypt.h>
 
+#include <filesystem>
+
 #include "probe.h"
 
 namespace hanamizu::probe {
@@ -35,6 +37,13 @@ inline void RemoveTree(const std::string& path) {
   RemoveDirectoryW(full.c_str());
 }
 
+// Empty. The prefix takes paths beyond MAX_PATH, but creates no folder whose parents are all
+// missing.
+inline void FreshFolder(const std::string& path) {
+  RemoveTree(path);
+  std::filesystem::create_directories(Wide(path));
+}
+
 // "-" when there is none.
 inline std::string Setting(HKEY root, const std::string& key, const std::string& name) {
   wchar_t value[1024] = L"-";
@@ -58,9 +67,9 @@ inline std::string Server(const std::string& name) {
          "/";
 }
 
-// The fixture's CA, trusted by the current user of this Wine prefix, the tests' own.
-inline void TrustTestCa() {
-  const std::string der = ReadBytes(Server("tls") + "ca.der");
+// The fixture's own certificate, trusted by the current user of this Wine prefix, the tests' own.
+inline void TrustTestCertificate() {
+  const std::string der = ReadBytes(Server("tls") + "https.der");
   const HCERTSTORE store =
       CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
   CertAddEncodedCertificateToStore(

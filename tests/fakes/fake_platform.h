@@ -94,8 +94,14 @@ class FakePlatform : public FileSystem,
   std::string FileVersion(const std::string& path) override { return versions[path]; }
   const AnsiCodec& Ansi() override { return *ansi_; }
   void CheckReplaceable(const std::string&) override { Note("CheckReplaceable"); }
-  std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
-  std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) override;
+  std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override {
+    Note("CreatePendingFile");
+    return std::make_unique<Pending>(*this, path);
+  }
+  std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) override {
+    Note("OpenPartialFile");
+    return std::make_unique<Partial>(*this, target);
+  }
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override {
     return files.at(path).substr(0, max_bytes);
   }
@@ -134,7 +140,9 @@ class FakePlatform : public FileSystem,
   }
   void DefaultBeep() override { Note("DefaultBeep", "beep"); }
   void DoEvents() override { Note("DoEvents"); }
-  std::unique_ptr<SplashWindow> CreateSplashWindow() override;
+  std::unique_ptr<SplashWindow> CreateSplashWindow() override {
+    return std::make_unique<Splash>(*this);
+  }
   TwipsSize ScreenSize() override { return {19200, 15360}; }
 
   std::string CommandLineArguments() override { return arguments; }
@@ -172,7 +180,10 @@ class FakePlatform : public FileSystem,
     if (request.progress) request.progress->Progress(file.body.size(), start.whole_length);
   }
 
-  std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override;
+  std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override {
+    Note("StartProcess", "start " + line + " show=" + std::to_string(show));
+    return std::make_unique<Process>(*this);
+  }
   void Sleep(int milliseconds) override {
     clock += milliseconds / 1000.0;
     Note("Sleep", "sleep " + std::to_string(milliseconds));
@@ -184,117 +195,100 @@ class FakePlatform : public FileSystem,
   }
 
  private:
+  class Splash : public SplashWindow {
+   public:
+    explicit Splash(FakePlatform& fake) : fake_(fake) {}
+    TwipsSize OuterSize() override { return {5715, 2010}; }
+    void MoveLeft(float) override {}
+    void MoveTop(float) override {}
+    std::string TitleLabelText() override { return " V4"; }
+    void SetTitleLabelText(const std::string&) override {}
+    void SetStatusText(const std::string&) override {}
+    void ShowProgress(uint64_t received, std::optional<uint64_t> announced) override {
+      fake_.Note("", "progress " + std::to_string(received) + "/" +
+                         (announced ? std::to_string(*announced) : "?"));
+    }
+    void HideProgress() override { fake_.Note("", "progress hidden"); }
+    void ShowModeless() override {}
+    void Repaint() override {}
+    uintptr_t Handle() override { return 0x51; }
+    void Unload() override {}
+
+   private:
+    FakePlatform& fake_;
+  };
+
+  // Takes its target's name when committed.
+  class Pending : public PendingFile {
+   public:
+    Pending(FakePlatform& fake, std::string path) : fake_(fake), path_(std::move(path)) {}
+    void Write(std::string_view bytes) override { bytes_ += bytes; }
+    void Commit() override {
+      fake_.files[path_] = bytes_;
+      fake_.Note("", "save " + path_);
+    }
+
+   private:
+    FakePlatform& fake_;
+    std::string path_, bytes_;
+  };
+
+  class Partial : public PartialFile {
+   public:
+    Partial(FakePlatform& fake, std::string target) : fake_(fake), target_(target) {}
+    uint64_t Size() override { return part().bytes.size(); }
+    std::optional<PartInfo> Info() override { return part().info; }
+    double AgeDays() override { return part().age_days; }
+    std::string Read(uint64_t offset, size_t size) override {
+      return part().bytes.substr(offset, size);
+    }
+    void Restart(const PartInfo& info) override { part() = {"", info, 0}; }
+    void Continue(const PartInfo& info) override { part().info = info; }
+    void Write(std::string_view bytes) override {
+      fake_.Note("Write");
+      part().bytes += bytes;
+    }
+    std::unique_ptr<HeldFile> Commit() override {
+      fake_.Note("", "save " + target_ + ": " + part().bytes);
+      fake_.parts.erase(target_);
+      return std::make_unique<Held>(fake_, target_);
+    }
+    void Discard() override {
+      fake_.parts.erase(target_);
+      fake_.Note("", "discard part " + target_);
+    }
+
+   private:
+    struct Held : HeldFile {
+      Held(FakePlatform& fake, std::string path) : fake(fake), path(std::move(path)) {}
+      ~Held() override { fake.journal.push_back("let go of " + path); }
+      FakePlatform& fake;
+      std::string path;
+    };
+    KeptPart& part() { return fake_.parts[target_]; }
+    FakePlatform& fake_;
+    std::string target_;
+  };
+
+  class Process : public WatchedProcess {
+   public:
+    explicit Process(FakePlatform& fake) : fake_(fake) {}
+    std::optional<uint32_t> ExitCode() override {
+      look_ = {0, true};
+      if (!fake_.polls.empty()) {
+        look_ = fake_.polls.front();
+        fake_.polls.pop_front();
+      }
+      return look_.first;
+    }
+    bool HasEnded() override { return look_.second; }
+
+   private:
+    FakePlatform& fake_;
+    std::pair<std::optional<uint32_t>, bool> look_;
+  };
+
   std::unique_ptr<AnsiCodec> ansi_ = MakeShiftJisCodec();
 };
-
-class FakeSplash : public SplashWindow {
- public:
-  explicit FakeSplash(FakePlatform& fake) : fake_(fake) {}
-  TwipsSize OuterSize() override { return {5715, 2010}; }
-  void MoveLeft(float) override {}
-  void MoveTop(float) override {}
-  std::string TitleLabelText() override { return " V4"; }
-  void SetTitleLabelText(const std::string&) override {}
-  void SetStatusText(const std::string&) override {}
-  void ShowProgress(uint64_t received, std::optional<uint64_t> announced) override {
-    fake_.Note("", "progress " + std::to_string(received) + "/" +
-                       (announced ? std::to_string(*announced) : "?"));
-  }
-  void HideProgress() override { fake_.Note("", "progress hidden"); }
-  void ShowModeless() override {}
-  void Repaint() override {}
-  uintptr_t Handle() override { return 0x51; }
-  void Unload() override {}
-
- private:
-  FakePlatform& fake_;
-};
-
-// Takes its target's name when committed.
-class FakePendingFile : public PendingFile {
- public:
-  FakePendingFile(FakePlatform& fake, std::string path) : fake_(fake), path_(std::move(path)) {}
-  void Write(std::string_view bytes) override { bytes_ += bytes; }
-  void Commit() override {
-    fake_.files[path_] = bytes_;
-    fake_.Note("", "save " + path_);
-  }
-
- private:
-  FakePlatform& fake_;
-  std::string path_, bytes_;
-};
-
-class FakePartialFile : public PartialFile {
- public:
-  FakePartialFile(FakePlatform& fake, std::string target) : fake_(fake), target_(target) {}
-  uint64_t Size() override { return part().bytes.size(); }
-  std::optional<PartInfo> Info() override { return part().info; }
-  double AgeDays() override { return part().age_days; }
-  std::string Read(uint64_t offset, size_t size) override {
-    return part().bytes.substr(offset, size);
-  }
-  void Restart(const PartInfo& info) override { part() = {"", info, 0}; }
-  void Continue(const PartInfo& info) override { part().info = info; }
-  void Write(std::string_view bytes) override {
-    fake_.Note("Write");
-    part().bytes += bytes;
-  }
-  std::unique_ptr<HeldFile> Commit() override {
-    fake_.Note("", "save " + target_ + ": " + part().bytes);
-    fake_.parts.erase(target_);
-    return std::make_unique<Held>(fake_, target_);
-  }
-  void Discard() override {
-    fake_.parts.erase(target_);
-    fake_.Note("", "discard part " + target_);
-  }
-
- private:
-  struct Held : HeldFile {
-    Held(FakePlatform& fake, std::string path) : fake(fake), path(std::move(path)) {}
-    ~Held() override { fake.journal.push_back("let go of " + path); }
-    FakePlatform& fake;
-    std::string path;
-  };
-  KeptPart& part() { return fake_.parts[target_]; }
-  FakePlatform& fake_;
-  std::string target_;
-};
-
-class FakeProcess : public WatchedProcess {
- public:
-  explicit FakeProcess(FakePlatform& fake) : fake_(fake) {}
-  std::optional<uint32_t> ExitCode() override {
-    look_ = {0, true};
-    if (!fake_.polls.empty()) {
-      look_ = fake_.polls.front();
-      fake_.polls.pop_front();
-    }
-    return look_.first;
-  }
-  bool HasEnded() override { return look_.second; }
-
- private:
-  FakePlatform& fake_;
-  std::pair<std::optional<uint32_t>, bool> look_;
-};
-
-inline std::unique_ptr<PendingFile> FakePlatform::CreatePendingFile(const std::string& path) {
-  Note("CreatePendingFile");
-  return std::make_unique<FakePendingFile>(*this, path);
-}
-inline std::unique_ptr<PartialFile> FakePlatform::OpenPartialFile(const std::string& target) {
-  Note("OpenPartialFile");
-  return std::make_unique<FakePartialFile>(*this, target);
-}
-inline std::unique_ptr<SplashWindow> FakePlatform::CreateSplashWindow() {
-  return std::make_unique<FakeSplash>(*this);
-}
-inline std::unique_ptr<WatchedProcess> FakePlatform::StartProcess(const std::string& line,
-                                                                  int show) {
-  Note("StartProcess", "start " + line + " show=" + std::to_string(show));
-  return std::make_unique<FakeProcess>(*this);
-}
 
 }  // namespace hanamizu::fakes

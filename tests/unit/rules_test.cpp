@@ -8,7 +8,6 @@
 #include "fakes/fake_platform.h"
 #include "launcher/launch_rules.h"
 #include "launcher/splash.h"
-#include "update/background_sha256.h"
 #include "update/publisher_key.h"
 #include "update/update_integrity.h"
 #include "update/update_list.h"
@@ -50,38 +49,37 @@ struct SwitchRule {
 
 // clang-format off
 const TextRule kPathNoEn[] = {
-    {"blanks and one backslash go", "  C:\\Data\\  ", "C:\\Data"}, {"drive root", "C:\\", "C:"}, {"empty", "", ""},
+    {"blanks and one backslash go", "  C:\\Data\\  ", "C:\\Data"}, {"drive root", "C:\\", "C:"},
     {"only one backslash", "C:\\Data\\\\", "C:\\Data\\"}, {"blanks only", "   ", ""}, {"only blanks go", "\tD:\\台帳　", "\tD:\\台帳　"}};
 // Positions are 16-bit: 32,767 is the last that can be found.
 const TokenRule kGetToken[] = {
-    {"second", "a,b", ",", 2, "b"}, {"past the last", "a,b", ",", 3, ""}, {"empty field", "a,,b", ",", 2, ""},
-    {"after an empty one", "a,,b", ",", 3, "b"}, {"characters, not bytes", "𠮷田:水門:x", ":", 2, "水門"}, {"field 0", "a,b", ",", 0, ""},
+    {"second", "a,b", ",", 2, "b"}, {"empty field", "a,,b", ",", 2, ""},
+    {"characters, not bytes", "𠮷田:水門:x", ":", 2, "水門"},
     {"last position", a32766 + ",b", ",", 1, a32766}, {"beyond it", a32766 + ",b", ",", 2, kOverflow},
     {"found beyond it", a32766 + "a", ",", 1, kOverflow}};
 // Directory|file name|base name|extension.
 const TextRule kSplitPath[] = {
     {"plain", "C:\\dir\\file.txt", "C:\\dir|file.txt|file|txt"}, {"three letters, lower", "C:\\dir\\Page.HTML", "C:\\dir|Page.HTML|Page|htm"},
-    {"last backslash kept", "C:\\dir\\sub\\", "C:\\dir|sub\\|sub\\|"}, {"no folder", "file.c", "|file.c|file|c"},
+    {"last backslash kept", "C:\\dir\\sub\\", "C:\\dir|sub\\|sub\\|"},
     {"full-width", "D:\\𠮷田\\台帳.ＥＸＥ", "D:\\𠮷田|台帳.ＥＸＥ|台帳|ｅｘｅ"}};
 // " box": no program path, said in a box; the command line comes back unchanged.
 const TextRule kGetShellPathName[] = {
-    {"one word", "C:\\Tools\\Main.exe", "\"C:\\Tools\\Main.exe\""}, {"first .exe", "a.exe b.exe", "\"a.exe\" b.exe"},
+    {"one word", "C:\\Tools\\Main.exe", "\"C:\\Tools\\Main.exe\""}, {"two blanks", "C:\\a.exe  x", "\"C:\\a.exe\"  x"},
     {"blanks up to .EXE", "C:\\Program Files\\Main.EXE /a", "\"C:\\Program Files\\Main.EXE\" /a"},
-    {"two blanks", "C:\\a.exe  x", "\"C:\\a.exe\"  x"}, {"Japanese", "D:\\台帳 ツール\\本体.exe 水門", "\"D:\\台帳 ツール\\本体.exe\" 水門"},
-    {"quoted", "\"C:\\a.exe\" x", "\"C:\\a.exe\" x box"}, {"empty", "", " box"}, {"no .exe", "a b", "a b box"}};
+    {"quoted", "\"C:\\a.exe\" x", "\"C:\\a.exe\" x box"}, {"no .exe", "a b", "a b box"}};
 const TextRule kSplitFileVersion[] = {
-    {"four parts", "8.1.0.25", "8 1 25"}, {"three", "8.1.3", "8 1 0"}, {"two", "8.1", "8 0 0"}, {"none", "", "0 0 0"},
-    {"one", "8", "0 0 0"}, {"blanks and signs", " 8 .+1.0.2147483647", "8 1 2147483647"}, {"negative", "-1.2.3.4", "-1 2 4"},
+    {"four parts", "8.1.0.25", "8 1 25"}, {"three", "8.1.3", "8 1 0"}, {"none", "", "0 0 0"},
+    {"blanks and signs", " 8 .+1.0.2147483647", "8 1 2147483647"}, {"negative", "-1.2.3.4", "-1 2 4"},
     {"not a number", "8.x.0.1", "13 型が一致しません。"}, {"beyond 32 bits", "8.1.0.2147483648", kOverflow}};
 const SwitchRule kSwitch[] = {
-    {"one", "1", true}, {"blanks", " 1 ", true}, {"rounds down", "1.4", true}, {"rounds up", "0.51", true}, {"plus", "+1", true},
-    {"exponent", "1.25e0", true}, {"half to even", "1.5", false}, {"half to zero", "0.5", false}, {"zero", "0", false},
-    {"empty", "", false}, {"beyond 16 bits", "40000", false}, {"nan", "nan", false}, {"comma", "1,0", false}};
+    {"one", "1", true}, {"blanks", " 1 ", true}, {"rounds down", "1.4", true}, {"rounds up", "0.51", true},
+    {"half to even", "1.5", false}, {"half to zero", "0.5", false}, {"empty", "", false},
+    {"beyond 16 bits", "40000", false}, {"comma", "1,0", false}};
 const SwitchRule kPackageFile[] = {
-    {"plain", "setup.exe", true}, {"capitals", "SETUP.EXE", true}, {"blank", "a b.exe", true}, {"trailing blank", "setup.exe ", false},
+    {"plain", "setup.exe", true}, {"trailing blank", "setup.exe ", false},
     {"empty", "", false}, {"up a folder", "..\\..\\a.exe", false}, {"drive", "C:a.exe", false}, {"control", "a\x1F.exe", false},
     {"wildcard", "a*.exe", false}, {"device", "con .EXE", false}, {"device first", "Nul.setup.exe", false}, {"COM1", "COM1.exe", false},
-    {"COM0 is no device", "COM0.exe", true}, {"COM10 neither", "COM10.exe", true}, {"CON inside a name", "console.exe", true}};
+    {"COM0 is no device", "COM0.exe", true}, {"CON inside a name", "console.exe", true}};
 // The server's minor and build against the installed 1.25: the minor decides first.
 const std::tuple<const char*, int32_t, int32_t, bool> kNewer[] = {
     {"minor", 2, 0, true}, {"build", 1, 26, true}, {"same", 1, 25, false}, {"older build", 1, 24, false},
@@ -140,7 +138,6 @@ TEST(Rules, Text) {
   // UTF-16 units, one or two a character, from UTF-8 and back.
   EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("a\u00DF水𠮷\U0010FFFF")), "a\u00DF水𠮷\U0010FFFF");
   EXPECT_EQ(Utf8ToUtf16("\u00DF水𠮷").size(), 4u);
-  EXPECT_EQ(ToLowerLatin(u"AZaz@[ＡＺ＠［ß"), u"azaz@[ａｚ＠［ß");
   // A shift-JIS stray or lone lead byte, a pair no table assigns and a byte outside the code
   // page: one U+FFFD each, the characters around them kept.
   EXPECT_EQ(MakeShiftJisCodec()->ToUtf8("\x80"
@@ -160,7 +157,7 @@ TEST(Rules, UpdateListRecord) {
   // Each cut keeps the whole fields before it and resets the rest.
   // clang-format off
   const std::tuple<const char*, size_t, UpdateListRecord> cuts[] = {
-      {"empty", 0, {}}, {"mode", 2, {-2, 0, 0, 0, "", ""}}, {"major", 6, {-2, 0x01020304, 0, 0, "", ""}}, {"build", 14, {-2, 0x01020304, 5, 26, "", ""}}, {"location", 25, {-2, 0x01020304, 5, 26, "http://u/", ""}},
+      {"empty", 0, {}}, {"major", 6, {-2, 0x01020304, 0, 0, "", ""}}, {"location", 25, {-2, 0x01020304, 5, 26, "http://u/", ""}},
       {"inside the file", 31, {-2, 0x01020304, 5, 26, "http://u/", ""}}, {"whole", 32, kRecord}};
   // clang-format on
   for (const auto& [name, size, record] : cuts) {
@@ -206,11 +203,19 @@ TEST(Rules, PublisherKeysAndTheListsBlock) {
   EXPECT_EQ(ReadIntegrityBlock(first, *codec)->package_size, 5u);
   // What a launcher with the tests' key makes of a list, on the day it expires, a day after
   // (the clock's tolerance), and after that.
+  // The same list as OpenSSL signed it once, as the publisher's tool does on Linux: read alike on
+  // either side.
+  const std::string by_openssl = list.substr(0, list.size() - 64) +
+                                 "\x79\xF1\x7F\xA6\x2C\x9A\xA2\xA7\x76\xD4\xBA\x90\x88\x12\xED\x55"
+                                 "\x7C\x2A\x07\x01\xB5\x01\x3B\x82\xF3\x18\xF9\xCF\x16\x1A\x5F\x47"
+                                 "\x50\x88\x6C\xA2\x85\xFD\xF7\x29\x4F\xF3\x69\x2B\xAC\xA0\xCE\xAC"
+                                 "\x5D\x6C\x2D\x83\x5E\x88\x3D\x7B\x0E\xB4\xB4\x9F\x54\x09\x6A\xC1";
   const std::string other = PublicKeyPem(crypto->MakeP256Key().public_key);
   const std::vector<std::string> keys = {kTestPublicKey};
   // clang-format off
   const std::tuple<const char*, std::string, std::vector<std::string>, ListContext, ListVerdict> cases[] = {
       {"signed", list, {other, kTestPublicKey}, {"更新.dat", 7, expires}, ListVerdict::kTrusted},
+      {"signed by OpenSSL", by_openssl, keys, {"更新.dat", 7, expires}, ListVerdict::kTrusted},
       {"the first block, no keys", first, {}, {}, ListVerdict::kTrusted},
       {"no block", record, keys, {"更新.dat"}, ListVerdict::kNoBlock},
       {"the first block", first, keys, {"更新.dat"}, ListVerdict::kFirstBlock},
@@ -231,17 +236,6 @@ TEST(Rules, PublisherKeysAndTheListsBlock) {
               ListVerdict::kTrusted)
         << bit;
   }
-}
-
-// A hash beside the caller that fails says so, however much waits for it.
-TEST(Rules, BackgroundSha256) {
-  struct Failing : Sha256 {
-    void Add(std::string_view) override { throw AppError(5, "拒否"); }
-    Sha256Digest Finish() override { return {}; }
-  };
-  BackgroundSha256 failing(std::make_unique<Failing>());
-  for (int i = 0; i < 300; ++i) failing.Add(std::string(65536, 'x'));
-  EXPECT_THROW(failing.Finish(), AppError);
 }
 
 }  // namespace
