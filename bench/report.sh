@@ -96,7 +96,8 @@ number.
 
 ## Launch with auto-update off
 
-$launches launches of \`launcher.exe boot\` (settings under di04BENCH, "自動ｱｯﾌﾟﾃﾞｰﾄ" = 0); the
+$launches launches of \`launcher.exe boot\` (settings under di04BENCH, "自動ｱｯﾌﾟﾃﾞｰﾄ" = 0), after
+one of each launcher that is not counted (the first launch in a prefix loads Wine's DLLs); the
 main-program stand-in runs $((main_ms / 1000)) s plus $spread ms, spread over the launcher's
 100 ms poll of it, with a plain CreateProcess of the stand-in before each launch
 ($(values plain run | wc -l) runs). \`bench/launch_bench.cpp\` takes GetTickCount64 just before
