@@ -197,6 +197,8 @@ TEST(Rules, PublisherKeysAndTheListsBlock) {
                 std::to_string(block->expires) + " " + std::to_string(block->package_size),
             "更新.dat 7 1800000000 5");
   EXPECT_EQ(block->package_sha256[0], 0x59);  // SHA-256("12345") begins 5994471a
+  for (size_t cut = record.size(); cut < list.size(); ++cut)
+    EXPECT_FALSE(ReadIntegrityBlock(list.substr(0, cut), *codec)) << cut;
   // The first block: the size, the hash and a signature alone.
   const std::string first =
       record + "HMZ1" + list.substr(list.size() - 104, 40) + std::string(64, '\0');
