@@ -212,7 +212,7 @@ class FakePlatform : public FileSystem,
     void ShowModeless() override {}
     void Repaint() override {}
     uintptr_t Handle() override { return 0x51; }
-    void Unload() override {}
+    void Unload() override { fake_.Note("", "splash gone"); }
 
    private:
     FakePlatform& fake_;

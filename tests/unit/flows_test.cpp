@@ -155,7 +155,8 @@ Step Fill(const std::string& value) {
 const std::string kVendorList = kVendorUpdateUrl + std::string("di04.dat");
 const Step kUpdateOn = Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "1") + Set("自動ｱｯﾌﾟﾃﾞｰﾄURL", "http://u/") +
                        [](FakePlatform& f) { f.env["TEMP"] = "C:\\Temp"; };
-const J kRunMain = {"start \"C:\\Tools\\Ledger\\Hanamizu.exe\" LanternfieldOn,水門,ポンプ show=1",
+const J kRunMain = {"splash gone",
+                    "start \"C:\\Tools\\Ledger\\Hanamizu.exe\" LanternfieldOn,水門,ポンプ show=1",
                     "sleep 100"};
 const std::string kLauncherSet = "set di04\\system\\ﾗﾝﾁｬｰ=2";
 const std::string kShell = "shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81";
