@@ -63,6 +63,7 @@ const J kFetched = kDownload + J{kReady[0], "progress hidden", kReady[1], kReady
 // shows it.
 const J kDroppedFirst = kFetchList + J{kOffer, kDropped} + kFetched;
 const J kRefetched = kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched;
+const J kRestFetched = J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end());
 J Warned(const std::string& text, const char* icon = "!") {
   return {"beep", Box("確認", icon, "OK", text)};
 }
@@ -192,7 +193,8 @@ const FlowCase kFlows[] = {
     {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kKeyedList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
     {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kKeyedList + J{kOffer} + kReady + J{kLetGo}},
     {"kept longer than the package", ServeBlock(true) + Kept(kPackage + "!", "\"v1\"", kPackageUrl, 1, 11), Check(1), kKeyedList + J{kOffer, kDropped} + kFetched},
-    {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end())},
+    {"kept, the rest", ServeBlock(true) + Kept(kHead), Check(1), kKeyedList + kRestFetched},
+    {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + kRestFetched},
     {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1), kDroppedFirst},
     {"kept a week", Serve(kNewer) + Kept(kHead, "\"v1\"", kPackageUrl, 7.5), Check(1), kDroppedFirst},
     {"kept without a strong validator", Serve(kNewer) + Kept(kHead, ""), Check(1), kDroppedFirst},
@@ -201,7 +203,7 @@ const FlowCase kFlows[] = {
     {"the rest of another length", Rest({4, true, "\"v1\"", 11}), Check(1), kRefetched},
     {"the rest of another version", Rest({4, true, "\"v2\"", 10}), Check(1), kRefetched},
     {"the rest without its range", Rest({std::nullopt, true, "\"v1\"", std::nullopt}), Check(1), kRefetched},
-    {"the whole instead of the rest", Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end())},
+    {"the whole instead of the rest", Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + kRestFetched},
     {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
      kFetchList + J{kOffer, kDownload[0], kDropped} + Unexpected("いっぱいです。")},
     {"a kept part that failed its check, then too little room for the whole: nothing fetched", ServeBlock(true) + Kept("MZ!package") +
