@@ -41,7 +41,7 @@ renamed.dat pkg.exe|signed for signed.dat, not renamed.dat
 newer.dat pkg.exe --previous signed.dat|is what newer.dat says
 signed.dat pkg.exe --previous newer.dat|sequence 2 is older than 3 of newer.dat
 RULES
-"$tool" keygen key.pem other.pem >/dev/null 2>&1 && fail "a key overwritten"
+"$tool" keygen other.pem key.pub.pem >/dev/null 2>&1 && fail "a key overwritten"
 [[ $(stat -c %a key.pem) == 600 ]] || fail "the private key is for others to read too"
 ln -s stolen.pem link.pem
 ! "$tool" keygen link.pem link.pub.pem >/dev/null 2>&1 && [[ ! -e stolen.pem ]] ||
