@@ -113,6 +113,10 @@ Step Set(const std::string& setting, const std::string& value) {
 Step Failing(const std::string& operation, const AppError& error) {
   return [=](FakePlatform& f) { f.failing.insert({operation, error}); };
 }
+// 5 bytes beyond 10 MiB free: no room for a package of 10 bytes and the margin.
+const Step kLittleRoom = [](FakePlatform& f) { f.free_space = (10 << 20) + 5; };
+const J kNoRoom =
+    Unexpected("ディスクの空き容量が足りません (必要 11 MB、空き 10 MB) (C:\\Temp\\)");
 const Step kCancel = [](FakePlatform& f) { f.answers = {MessageAnswer::kCancel}; };
 Step In(const std::string& dir) {
   return [=](FakePlatform& f) { f.launcher_dir = dir; };
@@ -161,6 +165,9 @@ const J kRunMain = {"splash gone",
                     "sleep 100"};
 const std::string kLauncherSet = "set di04\\system\\ﾗﾝﾁｬｰ=2";
 const std::string kShell = "shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81";
+// Auto-update on: the package offered, fetched and started.
+const J kPackageStarts = J{kLauncherSet} + kFetchList + J{kOffer} + kDownload +
+                         J{kReady[0], "progress hidden", kReady[1], kReady[2], kShell};
 const J kStart = {"start \"C:\\a b\\M.exe\" /x show=7", "sleep 100"};
 const std::string kTrapped = Box(kTitle, "-", "OK", "見つかりません。 2 (Shell_WT)");
 const std::string kLog = "2024/03/05 04:07:09 拒否[-5] (Func=path_no_en) (Info=)";
@@ -206,9 +213,9 @@ const FlowCase kFlows[] = {
     {"the whole instead of the rest", Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + kRestFetched},
     {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
      kFetchList + J{kOffer, kDownload[0], kDropped} + Unexpected("いっぱいです。")},
-    {"a kept part that failed its check, then too little room for the whole: nothing fetched", ServeBlock(true) + Kept("MZ!package") +
-     [](FakePlatform& f) { f.free_space = (10 << 20) + 5; }, Check(-1),
-     kKeyedList + J{kOffer, kDropped} + Unexpected("ディスクの空き容量が足りません (必要 11 MB、空き 10 MB) (C:\\Temp\\)")},
+    {"too little room for the length announced", Serve(kNewer) + kLittleRoom, Check(-1), kFetchList + J{kOffer, kDownload[0]} + kNoRoom},
+    {"a kept part that failed its check, then too little room for the whole: nothing fetched", ServeBlock(true) + Kept("MZ!package") + kLittleRoom, Check(-1),
+     kKeyedList + J{kOffer, kDropped} + kNoRoom},
     {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kFetchList + J{kOffer}},
     {"more than any list", [](FakePlatform& f) { f.web[kListUrl].body = std::string(kListMostBytes + 1, 'x'); }, Check(-1),
      J{kFetchList[0]} + kUnusable},
@@ -216,13 +223,11 @@ const FlowCase kFlows[] = {
     {"three seconds from before the settings, rounded up", [](FakePlatform& f) { f.seconds_per_setting = 0.4003; }, Launch,
      J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄURL=", "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=", "sleep 1800"} + kRunMain},
     {"the package, held until it has started, and the launcher makes way", kUpdateOn + Serve(kNewer), Launch,
-     J{kLauncherSet} + kFetchList + J{kOffer} + kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2]} +
-     J{kShell, "end", kLetGo}},
+     kPackageStarts + J{"end", kLetGo}},
     {"a package that does not start is said, then the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(2, "ない")), Launch,
-     J{kLauncherSet} + kFetchList + J{kOffer} + kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2], kShell, kLetGo} +
-     Unexpected("ない") + J{"sleep 3000"} + kRunMain},
+     kPackageStarts + J{kLetGo} + Unexpected("ない") + J{"sleep 3000"} + kRunMain},
     {"the package declined its elevation: the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(1223, "", Condition::kCancelled)), Launch,
-     J{kLauncherSet} + kFetchList + J{kOffer} + kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2], kShell, kLetGo, "sleep 3000"} + kRunMain},
+     kPackageStarts + J{kLetGo, "sleep 3000"} + kRunMain},
     {"the switch from the profile; the offer's time counts", kUpdateOn + Serve(kNewer) + kCancel + Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "") +
      [](FakePlatform& f) { f.seconds_per_box = 2; f.profile[kProfileKey + "di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ"] = "1.4"; }, Launch,
      J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=1.4"} + kFetchList + J{kOffer, "sleep 1000"} + kRunMain},
