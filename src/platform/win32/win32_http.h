@@ -11,7 +11,8 @@ namespace hanamizu::win32 {
 //
 //   limit            default  enforced by   when it is broken
 //   connect_ms       60 s     WinINet       no connection to the server: 12029 or 12002
-//   receive_ms       60 s     WinINet       no data for one read: 12002 (Wine: 10060)
+//   receive_ms       70 s     WinINet       no data for one read: 12002 (Wine: 10060); longer
+//                                           than the stall window, which decides first
 //   deadline_ms      60 s     the watchdog  a list not whole in time: 12002 "… 秒以内に終わり…"
 //   stall_window_ms  60 s     the watchdog  less than stall_bytes arrived in the window: 12002
 //   stall_bytes      64 KiB                 "ダウンロードが止まりました (…)"
@@ -19,7 +20,7 @@ namespace hanamizu::win32 {
 //                                           left to end on its own, the error said at once
 struct HttpTimeouts {
   uint32_t connect_ms = 60000;
-  uint32_t receive_ms = 60000;
+  uint32_t receive_ms = 70000;
   uint32_t deadline_ms = 60000;
   uint32_t stall_window_ms = 60000;
   uint64_t stall_bytes = 64 << 10;
