@@ -75,6 +75,7 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
       {"not up to the end", How::kResumed, say + "206&Content-Range=bytes+2-4%2F6&body=for", "part ?/? : for"},
       {"not in the form", How::kResumed, say + "206&Content-Range=bytes%3D2-5%2F6&body=fore", "part ?/? : fore"},
       {"a weak ETag names no version", How::kResumed, say + "200&ETag=W%2F%22v1%22&Content-Length=6&body=before", "whole 0/6 : before"},
+      {"shorter than its length", How::kPlain, say + "200&Content-Length=6&body=befo", "12030 受信したデータが途中で切れています (4 / 6 バイト) (" + say + "200&Content-Length=6&body=befo)"},
       {"chunked, cut", How::kResumed, say + "200&Transfer-Encoding=chunked&body=4%0D%0AMZ!p%0D%0A", "whole 0/? : MZ!p"},
       {"no length, closed", How::kResumed, say + "200&body=MZ!p", "whole 0/? : MZ!p"}};
   // clang-format on
