@@ -139,8 +139,12 @@ TEST(Backend, PartialFile) {
   first->Restart({"http://h/p.exe", "\"v\"", 4});
   first->Write("MZ");
   std::thread([&] {
-    EXPECT_EQ(Outcome([&] { return files.OpenPartialFile(target) ? "opened twice" : ""; }),
-              "32 更新パッケージは別のランチャーがダウンロード中です (" + target + ")");
+    try {
+      files.OpenPartialFile(target);
+      ADD_FAILURE() << "opened twice";
+    } catch (const AppError& error) {
+      EXPECT_EQ(error.condition(), Condition::kDownloadInProgress);
+    }
   }).join();
   first.reset();
   WriteBytes(target, "earlier");
