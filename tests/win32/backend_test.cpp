@@ -67,6 +67,7 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
       {"no answer", How::kPlain, faults + "stall", "12030 サーバーへの接続は終了されました。 (" + faults + "stall)"},
       {"TLS to plain", How::kPlain, https + "downgrade/tls", "12040 安全な接続 (https) から安全でない接続への転送を拒否しました: " + nginx + "tls (" + https + "downgrade/tls)"},
       {"a certificate nobody trusts", How::kPlain, untrusted + "tls", "12045 " + distrusted + "Windows error 12045 (" + untrusted + "tls)"},
+      {"slow, never stalled", How::kPlain, faults + "hang/300000/300000/3000", std::string(300000, 'c')},
       {"past the deadline", How::kDeadline, faults + "hang/1000/1000/3000", "12002 ダウンロードが 1 秒以内に終わりませんでした (" + faults + "hang/1000/1000/3000)"},
       // Asked for the rest from byte 2: only exactly that, up to the end, tells where it goes.
       {"asks for the rest of its version", How::kResumed, faults + "echo", "whole 0/? : bytes=2- \"v1\""},
