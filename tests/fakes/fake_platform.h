@@ -28,7 +28,7 @@ inline std::string Box(const std::string& caption, const char* icon, const char*
 
 // A file on the update server: the whole of it, or the rest asked for of the version its
 // validator names; from a server that misbehaves, another answer to a request for the rest (and
-// the body from there), or the whole without its length.
+// the body from there; from beyond its end, none: 416), or the whole without its length.
 struct Served {
   std::string body;
   std::string validator = "\"v1\"";
@@ -168,13 +168,13 @@ class FakePlatform : public FileSystem,
     DownloadStart start{0, false, file.validator, file.body.size()};
     if (file.unannounced) start.whole_length.reset();
     if (resume && resume->validator == file.validator) {
-      if (resume->offset >= file.body.size()) {
-        throw AppError(416, "Range Not Satisfiable", Condition::kRangeNotSatisfiable);
-      }
       start.offset = resume->offset;
       start.partial = true;
     }
     if (resume) start = file.rest.value_or(start);
+    if (start.partial && start.offset >= file.body.size()) {
+      throw AppError(416, "Range Not Satisfiable", Condition::kRangeNotSatisfiable);
+    }
     sink.Start(start);
     sink.Write(file.body.substr(start.offset.value_or(0)));
     if (request.progress) request.progress->Progress(file.body.size(), start.whole_length);

@@ -49,6 +49,7 @@ const std::string kOffer = Box("最新版への更新", "-", "OK/Cancel",
 const J kFetchList = {"get " + kListUrl + " (with a deadline)", "save C:\\Temp\\di04.dat"};
 // A list signed for the launcher's key: its sequence is kept as the highest accepted.
 const J kKeyedList = kFetchList + J{"set di04\\system\\更新ﾘｽﾄ連番=1"};
+const J kOffered = kFetchList + J{kOffer};
 const J kDownload = {"get " + kPackageUrl, "progress 10/10"};
 const J kResumed = {"get " + kPackageUrl + " from 4", "progress 10/10"};
 const std::string kDropped = "discard part C:\\Temp\\setup.exe";
@@ -61,8 +62,8 @@ const J kReady = {"save C:\\Temp\\setup.exe: " + kPackage, "beep",
 const J kFetched = kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2], kLetGo};
 // A part that does not fit is dropped before the whole is fetched, or once the server's answer
 // shows it.
-const J kDroppedFirst = kFetchList + J{kOffer, kDropped} + kFetched;
-const J kRefetched = kFetchList + J{kOffer, kResumed[0], kDropped} + kFetched;
+const J kDroppedFirst = kOffered + J{kDropped} + kFetched;
+const J kRefetched = kOffered + J{kResumed[0], kDropped} + kFetched;
 const J kRestFetched = J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end());
 J Warned(const std::string& text, const char* icon = "!") {
   return {"beep", Box("確認", icon, "OK", text)};
@@ -166,7 +167,7 @@ const J kRunMain = {"splash gone",
 const std::string kLauncherSet = "set di04\\system\\ﾗﾝﾁｬｰ=2";
 const std::string kShell = "shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81";
 // Auto-update on: the package offered, fetched and started.
-const J kPackageStarts = J{kLauncherSet} + kFetchList + J{kOffer} + kDownload +
+const J kPackageStarts = J{kLauncherSet} + kOffered + kDownload +
                          J{kReady[0], "progress hidden", kReady[1], kReady[2], kShell};
 const J kStart = {"start \"C:\\a b\\M.exe\" /x show=7", "sleep 100"};
 const std::string kTrapped = Box(kTitle, "-", "OK", "見つかりません。 2 (Shell_WT)");
@@ -187,15 +188,15 @@ const FlowCase kFlows[] = {
      kFetchList + kUnusable},
     {"installed minor newer", Serve({0, 8, 0, 99, "h/", "a.exe"}), Check(0), kFetchList},
     {"older major", Serve({0, 7, 9, 9, "h/", "a.exe"}), Check(-1), kFetchList + Warned("バージョン情報が正しくありません。　7")},
-    {"the package in use: nothing fetched", Serve(kNewer) + Failing("CheckReplaceable", AppError(32, "使用中")), Check(-1), kFetchList + J{kOffer} + Unexpected("使用中")},
+    {"the package in use: nothing fetched", Serve(kNewer) + Failing("CheckReplaceable", AppError(32, "使用中")), Check(-1), kOffered + Unexpected("使用中")},
     {"longer than its block, no key: stopped at once", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body += "!"; }, Check(-1),
-     kFetchList + J{kOffer, kDownload[0], kDropped} + kNotReleased},
+     kOffered + J{kDownload[0], kDropped} + kNotReleased},
     {"another launcher is downloading it", Serve(kNewer) + Failing("OpenPartialFile", AppError(32, "", Condition::kDownloadInProgress)), Check(-1),
-     kFetchList + J{kOffer} + Warned("更新パッケージはすでにダウンロード中です。\r\rダウンロードが終わってから、もう一度起動してください。", "i")},
+     kOffered + Warned("更新パッケージはすでにダウンロード中です。\r\rダウンロードが終わってから、もう一度起動してください。", "i")},
     {"no length, no block", Serve(kNewer) + [](FakePlatform& f) { f.web[kPackageUrl].unannounced = true; }, Check(-1),
-     kFetchList + J{kOffer, kDownload[0], "progress 10/?", kDropped, "progress hidden"} + Unexpected("サーバーがファイルの長さを知らせていません (http://p/setup.exe)")},
+     kOffered + J{kDownload[0], "progress 10/?", kDropped, "progress hidden"} + Unexpected("サーバーがファイルの長さを知らせていません (http://p/setup.exe)")},
     {"shorter than its block, no length: kept", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body = kHead; f.web[kPackageUrl].unannounced = true; }, Check(-1),
-     kFetchList + J{kOffer, kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
+     kOffered + J{kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
     {"a signed list older than one accepted: a replay", ServeBlock(true) + Set("更新ﾘｽﾄ連番", "2"), Check(-1), kFetchList + kUnusable},
     {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kKeyedList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
     {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kKeyedList + J{kOffer} + kReady + J{kLetGo}},
@@ -210,13 +211,14 @@ const FlowCase kFlows[] = {
     {"the rest of another length", Rest({4, true, "\"v1\"", 11}), Check(1), kRefetched},
     {"the rest of another version", Rest({4, true, "\"v2\"", 10}), Check(1), kRefetched},
     {"the rest without its range", Rest({std::nullopt, true, "\"v1\"", std::nullopt}), Check(1), kRefetched},
+    {"no rest to send", Rest({11, true, "\"v1\"", 10}), Check(1), kRefetched},
     {"the whole instead of the rest", Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + kRestFetched},
     {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
-     kFetchList + J{kOffer, kDownload[0], kDropped} + Unexpected("いっぱいです。")},
-    {"too little room for the length announced", Serve(kNewer) + kLittleRoom, Check(-1), kFetchList + J{kOffer, kDownload[0]} + kNoRoom},
+     kOffered + J{kDownload[0], kDropped} + Unexpected("いっぱいです。")},
+    {"too little room for the length announced", Serve(kNewer) + kLittleRoom, Check(-1), kOffered + J{kDownload[0]} + kNoRoom},
     {"a kept part that failed its check, then too little room for the whole: nothing fetched", ServeBlock(true) + Kept("MZ!package") + kLittleRoom, Check(-1),
      kKeyedList + J{kOffer, kDropped} + kNoRoom},
-    {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kFetchList + J{kOffer}},
+    {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kOffered},
     {"more than any list", [](FakePlatform& f) { f.web[kListUrl].body = std::string(kListMostBytes + 1, 'x'); }, Check(-1),
      J{kFetchList[0]} + kUnusable},
     // The product launch.
@@ -230,8 +232,8 @@ const FlowCase kFlows[] = {
      kPackageStarts + J{kLetGo, "sleep 3000"} + kRunMain},
     {"the switch from the profile; the offer's time counts", kUpdateOn + Serve(kNewer) + kCancel + Set("自動ｱｯﾌﾟﾃﾞｰﾄ", "") +
      [](FakePlatform& f) { f.seconds_per_box = 2; f.profile[kProfileKey + "di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ"] = "1.4"; }, Launch,
-     J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=1.4"} + kFetchList + J{kOffer, "sleep 1000"} + kRunMain},
-    {"download mode 1: the main program", kUpdateOn + Serve({1, 8, 1, 26, "h/", "a.exe"}), Launch, J{kLauncherSet} + kFetchList + J{kOffer, "sleep 3000"} + kRunMain},
+     J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=1.4"} + kOffered + J{"sleep 1000"} + kRunMain},
+    {"download mode 1: the main program", kUpdateOn + Serve({1, 8, 1, 26, "h/", "a.exe"}), Launch, J{kLauncherSet} + kOffered + J{"sleep 3000"} + kRunMain},
     // The start-up.
     {"an error nothing traps", In("C:\\") + Failing("ListFiles", AppError(5, "拒否")), StartUp, {Box(kTitle, "-", "OK", "実行時エラー '5':\r\n\r\n拒否"), "end"}},
     {"refused, and the box fails", In("C:\\") + Failing("ShowMessage", kNoWindow) + [](FakePlatform& f) { f.arguments = "BOOT"; }, StartUp,
