@@ -192,11 +192,15 @@ inline bool SaveScreenshot(HWND window, const std::string& unix_path, bool clien
                            std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) + "+" +
                            std::to_string(r.top);
   // Started as Wine starts a program of the system it runs on, whose handle tells nothing of
-  // its end: the file is there once its size holds.
+  // its end: the picture is written beside its name and renamed once whole, so that it is there
+  // whole or not at all however slowly it is written.
   const std::wstring file = Wide("Z:" + unix_path);
   std::filesystem::remove(file);
+  const size_t dot = unix_path.rfind('.');
+  const std::string partial = unix_path.substr(0, dot) + "-partial" + unix_path.substr(dot);
   std::wstring command =
-      Wide("Z:\\usr\\bin\\import -window root -depth 8 -crop " + crop + " " + unix_path);
+      Wide("Z:\\bin\\sh -c \"/usr/bin/import -window root -depth 8 -crop " + crop + " '" + partial +
+           "' && mv '" + partial + "' '" + unix_path + "'\"");
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
@@ -206,15 +210,7 @@ inline bool SaveScreenshot(HWND window, const std::string& unix_path, bool clien
   }
   CloseHandle(started.hThread);
   CloseHandle(started.hProcess);
-  std::error_code none;
-  uintmax_t size = 0;
-  return WaitUntil([&] {
-    const uintmax_t now = std::filesystem::file_size(file, none);
-    const bool whole = now > 0 && now == size;
-    size = now;
-    Sleep(100);
-    return whole;
-  });
+  return WaitUntil([&] { return std::filesystem::exists(file); });
 }
 
 }  // namespace hanamizu::probe
