@@ -70,13 +70,13 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
         UpdateCheck(platform, *splash, version.major, version.minor, version.build, url,
                     kUpdateListName, update_dir, package_name, state.RegistryPrefix, &package);
     if (result == 1) {
-      // The package runs from the update directory, where it was stored, with "1" as its
-      // parameters; the launcher makes way for it at once. One that does not start is said
-      // (unless the user declined to let it run), and the main program runs as after a failed
-      // download.
+      // The package runs from its own folder, where it was stored, with "1" as its parameters;
+      // the launcher makes way for it at once. One that does not start is said (unless the
+      // user declined to let it run), and the main program runs as after a failed download.
       try {
-        platform.processes.ShellOpen(splash->Handle(), update_dir + package_name, "1", update_dir,
-                                     kShowNormal);
+        const std::string path = package->Path();
+        platform.processes.ShellOpen(splash->Handle(), path, "1",
+                                     path.substr(0, path.rfind('\\') + 1), kShowNormal);
         platform.system.EndProcess();
       } catch (const AppError& error) {
         package.reset();

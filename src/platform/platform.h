@@ -47,10 +47,15 @@ struct PartInfo {
   bool operator==(const PartInfo&) const = default;
 };
 
-// A file kept from writers while it lives: a checked package until it has been started.
+// A committed package, kept from writers and from being renamed or deleted while it lives: what
+// was checked, until it has been started.
 class HeldFile {
  public:
   virtual ~HeldFile() = default;
+  virtual std::string Path() = 0;
+  // Through the held handle itself, so that what is read is what will start.
+  virtual std::string Read(uint64_t offset, size_t size) = 0;
+  virtual void Discard() = 0;  // lets go of the file and deletes it; a failure is an error
 };
 
 // A download kept beside its target, under a name of its own, while it arrives: unlike a
@@ -59,7 +64,8 @@ class HeldFile {
 class PartialFile : public ByteSink {
  public:
   virtual uint64_t Size() = 0;  // of what is on the disk
-  // What the part was saved with; nothing when there is no part or it cannot be told.
+  // What the part was saved with; nothing when nothing describes it. A description that cannot
+  // be read (held by another program past the retries) is an error, so that the part is kept.
   virtual std::optional<PartInfo> Info() = 0;
   virtual double AgeDays() = 0;  // since it last grew
   virtual std::string Read(uint64_t offset, size_t size) = 0;
@@ -93,8 +99,16 @@ class FileSystem {
   virtual std::string FileVersion(const std::string& path) = 0;
   // The code page of the text inside the launcher's files (oem.ini, jiban.err, the update list).
   virtual const AnsiCodec& Ansi() = 0;
-  // Throws when an existing file could not be replaced now (in use, read-only), naming it.
+  // Throws when an existing file could not be replaced now (open, running, read-only), naming it.
   virtual void CheckReplaceable(const std::string& path) = 0;
+  // A folder that only this user (and the system) may write into: made, or an existing one of
+  // this user's given that access.
+  virtual void MakePrivateFolder(const std::string& path) = 0;
+  // Names, without their directory, of the folders that match a wildcard pattern.
+  virtual std::vector<std::string> ListFolders(const std::string& pattern) = 0;
+  // Removes a folder and the files in it as far as they can go now (some may be in use); what
+  // stays is no error.
+  virtual void RemoveFolder(const std::string& path) = 0;
   // Starts writing a file that replaces path once committed.
   virtual std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) = 0;
   // The part of a download of target kept from an earlier attempt, or an empty one; while
@@ -155,6 +169,8 @@ class SystemServices {
   virtual double MonotonicSeconds() = 0;
   // The PC's clock as Unix seconds UTC (which may be wrong).
   virtual int64_t UnixTime() = 0;
+  // The user's local application data folder (FOLDERID_LocalAppData), without a trailing "\".
+  virtual std::string LocalAppDataFolder() = 0;
   // An environment variable; nothing when it is not set.
   virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
   // Stops the process at once.

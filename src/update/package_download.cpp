@@ -1,6 +1,9 @@
 #include "update/package_download.h"
 
+#include <cstdio>
+
 #include "common/app_error.h"
+#include "common/text.h"
 #include "update/background_sha256.h"
 
 namespace hanamizu {
@@ -15,6 +18,12 @@ constexpr size_t kReadPiece = 1 << 20;
 constexpr int32_t kBadSignature = static_cast<int32_t>(0x80090006);
 // ERROR_INTERNET_CONNECTION_ABORTED: what the system says of a body cut short.
 constexpr int32_t kConnectionAborted = 12030;
+// ERROR_FILE_INVALID: what the system says of a file that is no longer what it was.
+constexpr int32_t kFileInvalid = 1006;
+// A program's path, with which it is started and which becomes its folder, must stay shorter
+// than MAX_PATH (260 UTF-16 units).
+constexpr size_t kMostStartablePath = 259;
+constexpr char kFolderPattern[] = "hmz-*";
 
 class PackageSink : public ByteSink {
  public:
@@ -24,7 +33,9 @@ class PackageSink : public ByteSink {
         part_(part),
         url_(std::move(url)),
         folder_(std::move(folder)),
-        block_(block) {}
+        block_(block) {
+    Reset();
+  }
 
   // Room on the disk for what is still to come of a file of that length, and a margin, before
   // any of it is fetched; once.
@@ -48,7 +59,7 @@ class PackageSink : public ByteSink {
     Reset();
     kept_ = kept;
     for (std::string piece; (piece = part_.Read(size_, kReadPiece)).size() > 0;) {
-      if (hash_) hash_->Add(piece);
+      hash_->Add(piece);
       size_ += piece.size();
       platform_.ui.DoEvents();
     }
@@ -64,29 +75,34 @@ class PackageSink : public ByteSink {
 
   // The whole file, or exactly the rest asked for of the same version; anything else is never
   // joined to what was kept.
+  // Checked before the part is touched, so that a download refused for lack of room leaves
+  // nothing behind.
   void Start(const DownloadStart& start) override {
-    const PartInfo info{url_, start.validator, start.whole_length};
+    if (start.partial && !(kept_ && start.offset == size_ && start.validator == kept_->validator &&
+                           start.whole_length == kept_->length)) {
+      throw AppError(kErrorInternal, "サーバーの応答が求めた続きではありません (" + url_ + ")",
+                     Condition::kUnusableRange);
+    }
     if (!start.partial) {
       Reset();
       size_ = 0;
-      part_.Restart(info);
-    } else if (kept_ && start.offset == size_ && start.validator == kept_->validator &&
-               start.whole_length == kept_->length) {
-      part_.Continue(info);
-    } else {
-      throw AppError(kErrorInternal, "サーバーの応答が求めた続きではありません (" + url_ + ")",
-                     Condition::kUnusableRange);
     }
     whole_length_ = start.whole_length;
     if (block_ && whole_length_ && *whole_length_ != block_->package_size) Mismatch();
     CheckRoom(whole_length_);
+    const PartInfo info{url_, start.validator, start.whole_length};
+    if (start.partial) {
+      part_.Continue(info);
+    } else {
+      part_.Restart(info);
+    }
   }
 
   // A write that fails (a full disk, most likely) leaves no part behind to keep the disk full.
   void Write(std::string_view bytes) override {
     size_ += bytes.size();
     if (block_ && size_ > block_->package_size) Mismatch();  // no need to fill the disk to know
-    if (hash_) hash_->Add(bytes);
+    hash_->Add(bytes);
     try {
       part_.Write(bytes);
     } catch (const AppError&) {
@@ -100,8 +116,8 @@ class PackageSink : public ByteSink {
 
   // The whole file: as long as the block, or else the server, says, and as released; the part
   // on the disk holds exactly what was counted and hashed. A part cut short stays for the next
-  // attempt.
-  void Check() {
+  // attempt. Gives the SHA-256 of what arrived.
+  Sha256Digest Check() {
     const std::optional<uint64_t> length = block_ ? block_->package_size : whole_length_;
     if (!length) {
       part_.Discard();
@@ -113,16 +129,15 @@ class PackageSink : public ByteSink {
                          std::to_string(*length) + " バイト) (" + url_ + ")",
                      Condition::kBodyCutShort);
     }
-    if (size_ != *length || part_.Size() != size_ ||
-        (hash_ && hash_->Finish() != block_->package_sha256)) {
+    const Sha256Digest digest = hash_->Finish();
+    if (size_ != *length || part_.Size() != size_ || (block_ && digest != block_->package_sha256))
       Mismatch();
-    }
+    return digest;
   }
+  uint64_t size() const { return size_; }
 
  private:
-  void Reset() {
-    if (block_) hash_ = std::make_unique<BackgroundSha256>(platform_.crypto.StartSha256());
-  }
+  void Reset() { hash_ = std::make_unique<BackgroundSha256>(platform_.crypto.StartSha256()); }
   [[noreturn]] void Mismatch() {
     part_.Discard();
     throw AppError(
@@ -143,12 +158,59 @@ class PackageSink : public ByteSink {
   std::optional<uint64_t> whole_length_;
 };
 
+// A download's folder, named for the package's address: a part kept for a resume is found again,
+// and another release gets a folder of its own.
+std::string PackageFolderName(const std::string& url) {
+  uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+  for (const unsigned char c : url) hash = (hash ^ c) * 1099511628211ULL;
+  char name[24];
+  std::snprintf(name, sizeof name, "hmz-%016llx", static_cast<unsigned long long>(hash));
+  return name;
+}
+
+// The committed package read again through the handle that holds it until it starts: what runs
+// is what was checked, even if another program of the user's rewrote the file between the check
+// and the hold.
+void CheckHeld(Platform& platform, HeldFile& held, uint64_t size, const Sha256Digest& digest) {
+  BackgroundSha256 hash(platform.crypto.StartSha256());
+  uint64_t read = 0;
+  for (std::string piece; (piece = held.Read(read, kReadPiece)).size() > 0; read += piece.size()) {
+    hash.Add(piece);
+    platform.ui.DoEvents();
+  }
+  if (read == size && hash.Finish() == digest) return;
+  const std::string path = held.Path();
+  held.Discard();
+  throw AppError(kFileInvalid, "ダウンロードしたパッケージが確認の後で変わりました (" + path + ")",
+                 Condition::kPackageMismatch);
+}
+
+// Earlier downloads' folders are of no more use once a newer package is there; one whose files
+// are in use (a package still running) goes at a later launch.
+void RemoveEarlierFolders(Platform& platform, const std::string& root, const std::string& kept) {
+  try {
+    for (const std::string& name : platform.files.ListFolders(root + kFolderPattern)) {
+      if (name != kept) platform.files.RemoveFolder(root + name);
+    }
+  } catch (const AppError&) {  // what is left costs room, never the update
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string& url,
-                                          const std::string& target,
+                                          const std::string& update_dir, const std::string& name,
                                           const std::optional<IntegrityBlock>& block,
                                           DownloadProgress* progress) {
+  const std::string folder_name = PackageFolderName(url);
+  std::string root = update_dir;
+  if (Utf8ToUtf16(root + folder_name + "\\" + name).size() > kMostStartablePath) {
+    root = platform.system.LocalAppDataFolder() + "\\Hanamizu";
+    platform.files.MakePrivateFolder(root);
+    root += "\\";
+  }
+  platform.files.MakePrivateFolder(root + folder_name);
+  const std::string folder = root + folder_name + "\\", target = folder + name;
   const std::unique_ptr<PartialFile> part = platform.files.OpenPartialFile(target);
   // A package that is still running (its wizard left open) cannot be replaced: better to say so
   // than to fetch it all first; checked once no other launcher can be downloading it.
@@ -161,18 +223,25 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
                       (!block || kept->length == block->package_size) && size > 0 &&
                       size <= *kept->length && part->AgeDays() <= kMostPartAgeDays;
   if (!usable && (kept || size > 0)) part->Discard();
-  PackageSink sink(platform, *part, url, target.substr(0, target.rfind('\\') + 1), block);
+  PackageSink sink(platform, *part, url, folder, block);
+  const auto commit = [&](const Sha256Digest& digest) {
+    std::unique_ptr<HeldFile> held = part->Commit();
+    CheckHeld(platform, *held, sink.size(), digest);
+    RemoveEarlierFolders(platform, root, folder_name);
+    return held;
+  };
   DownloadRequest request{.progress = progress};
   if (usable) request.resume = sink.TakeOver(*kept);
   if (request.resume && request.resume->offset == *kept->length) {
+    std::optional<Sha256Digest> digest;
     try {  // nothing is left to ask for: the part is checked as it is
-      sink.Check();
-      return part->Commit();
+      digest = sink.Check();
     } catch (const AppError& error) {
       if (error.condition() != Condition::kPackageMismatch) throw;
       request.resume.reset();
       sink.StartOver();
     }
+    if (digest) return commit(*digest);
   }
   sink.CheckRoom(block ? block->package_size : request.resume ? kept->length : std::nullopt);
   try {
@@ -188,8 +257,7 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
     sink.StartOver();
     platform.http.Download(url, sink, request);
   }
-  sink.Check();
-  return part->Commit();
+  return commit(sink.Check());
 }
 
 }  // namespace hanamizu

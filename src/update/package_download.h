@@ -9,15 +9,18 @@
 
 namespace hanamizu {
 
-// Downloads the package at url into target, going on from a part that an earlier attempt left
+// Downloads the package at url as name into a folder of its own under update_dir (one that only
+// this user may write into; under the user's local application data folder where the package's
+// path would be too long to start it from), going on from a part that an earlier attempt left
 // beside it when the server still has the same version (a part for another address or version,
 // older than a week, or longer than the package, is dropped; one as long as the package is
 // checked before anything is asked for). The finished file is checked (the block's size and
 // SHA-256 when the list has one, else the server's announced length) before it takes target's
 // name; one that fails the check is dropped with its part. A failed attempt keeps its part for
-// the next one. The package stays held from writers until what is returned goes.
+// the next one. The committed package is hashed again through the handle that then holds it
+// from writers until what is returned goes; earlier downloads' folders are removed.
 std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string& url,
-                                          const std::string& target,
+                                          const std::string& update_dir, const std::string& name,
                                           const std::optional<IntegrityBlock>& block,
                                           DownloadProgress* progress);
 

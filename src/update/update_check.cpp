@@ -160,9 +160,9 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     std::unique_ptr<HeldFile> held;
     {
       SplashProgress progress(splash);
-      held = DownloadPackage(platform, list.PackageLocation + list.PackageFile,
-                             UpdateDir + PackageName,
-                             ReadIntegrityBlock(bytes, platform.files.Ansi()), &progress);
+      held = DownloadPackage(platform, list.PackageLocation + list.PackageFile, UpdateDir,
+                             PackageName, ReadIntegrityBlock(bytes, platform.files.Ansi()),
+                             &progress);
     }
     if (package) *package = std::move(held);
     Warn(ui, kPackageReady, MessageIcon::kInformation);

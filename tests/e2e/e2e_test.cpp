@@ -6,9 +6,12 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <filesystem>
 #include <future>
+#include <regex>
 #include <set>
 
 #include "harness.h"
@@ -33,6 +36,8 @@ const std::string kOffer =
 const std::string kLongTemp = "update\\" + Repeat(Repeat("長い一時フォルダー", 8) + "\\", 3) +
                               Repeat("長い一時フォルダー", 8);
 const std::string kDownloading = " [" + kPackage + " ファイルをダウンロード中]";
+// An earlier download's folder, in each place a package may be downloaded to.
+const std::string kEarlier = "\\hmz-0000000000000000";
 
 struct Scenario {
   const char* name;
@@ -62,7 +67,7 @@ const Scenario kScenarios[] = {
      .folder = "path with blanks", .app = "di04A1", .program_no = Repeat("水", 127) + "a"},
     // Read by the vendor's build: a list signed with its key, list and package over TLS.
     {.name = "UpdateAccepted", .list = "--version 8.1.26 --location {https}pkg/ --package-file {pkg} --sign {key}",
-     .transcript = {kSplash, kOffer, "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading, "package \"@\\" + kLongTemp + "\\" + kPackage + "\" 1 in @\\" + kLongTemp, kLaunched},
+     .transcript = {kSplash, kOffer, "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading, "package \"{local}\\hmz-*\\" + kPackage + "\" 1 in {local}\\hmz-*", kLaunched},
      .oem = "[SETTING]\r\nREGISTRY=A1\r\n", .folder = "𠮷田 Zoë", .app = "di04A1", .temp = kLongTemp, .key_built_in = true},
     {.name = "UpdateDeclined", .list = "--version 8.1.26 --location {nginx}pkg/", .transcript = {kSplash, kOffer, kMain, kLaunched}, .answer = "キャンセル"},
     // The vendor's build refuses a list nobody signed.
@@ -84,10 +89,34 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
+// Where a package goes when the update folder is too long to start it from.
+std::string LocalRoot() {
+  wchar_t* local = nullptr;
+  SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local);
+  const std::string root = Utf8(local) + "\\Hanamizu";
+  CoTaskMemFree(local);
+  return root;
+}
+bool Exists(const std::string& path) {
+  return GetFileAttributesW(Wide("\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+// The package downloaded into a folder of its own under one of the roots, or the empty text.
+std::string Downloaded(const std::vector<std::string>& roots) {
+  for (const std::string& root : roots) {
+    for (const auto& folder : std::filesystem::directory_iterator(L"\\\\?\\" + Wide(root))) {
+      const std::string name = Utf8(folder.path().filename().wstring());
+      if (name.starts_with("hmz-") && "\\" + name != kEarlier)
+        return root + "\\" + name + "\\" + kPackage;
+    }
+  }
+  return "";
+}
+
 // The installation: the programs, oem.ini, the settings, an earlier package, and the update
 // list served as the vendor's publisher writes it.
 void Install(const Scenario& s, const std::string& dir, const std::string& update) {
   FreshFolder(dir);
+  FreshFolder(LocalRoot());
   std::filesystem::create_directories(L"\\\\?\\" + Wide(update));
   for (auto [attributes, name] : s.files) {
     const std::wstring path = Wide(dir + "\\" + name);
@@ -102,7 +131,10 @@ void Install(const Scenario& s, const std::string& dir, const std::string& updat
   CopyFileW(Wide(Beside(s.key_built_in ? "launcher_signed.exe" : "launcher.exe")).c_str(),
             Wide(dir + "\\launcher.exe").c_str(), 0);
   WriteBytes(dir + "\\Hanamizu.control.txt", "exit_code=259\ndelay_ms=1500\n");  // a real 259
-  WriteBytes(update + "\\" + kPackage, "an earlier package");
+  for (const std::string& root : {update, LocalRoot()}) {
+    std::filesystem::create_directories(L"\\\\?\\" + Wide(root + kEarlier));
+    WriteBytes(root + kEarlier + "\\" + kPackage, "an earlier package");
+  }
   if (!s.oem.empty()) WriteBytes(dir + "\\oem.ini", Utf8(Wide(s.oem), 932));
   RegDeleteTreeW(HKEY_CURRENT_USER, Wide(kUser).c_str());
   RegDeleteTreeW(HKEY_USERS, Wide(kProfile).c_str());
@@ -142,7 +174,7 @@ TEST_P(EndToEnd, Scenario) {
   WriteBytes(Server("www") + "pkg\\" + kPackage, released);
   // On another drive than the one current for the host suite.
   const std::string dir = "D:\\e2e\\" + (s.folder.empty() ? s.name : s.folder);
-  const std::string update = dir + "\\" + s.temp, package = update + "\\" + kPackage;
+  const std::string update = dir + "\\" + s.temp;
   const std::string main = dir + "\\Hanamizu.exe", settings = kUser + s.app + "\\system";
   Install(s, dir, update);
   const bool started = std::any_of(s.transcript.begin(), s.transcript.end(),
@@ -214,8 +246,13 @@ TEST_P(EndToEnd, Scenario) {
                 std::string("progress bar moving, window ") +
                     (bar_unanswered ? "not answering" : "answering"));
   }
-  // The package starts as the launcher ends.
-  WaitUntil([&] { return !Record(package).empty(); }, std::chrono::milliseconds(started * 5000));
+  // The package starts, from a folder of its own, as the launcher ends.
+  std::string package;
+  WaitUntil(
+      [&] {
+        return !Record(package = Downloaded({update, LocalRoot()})).empty();
+      },
+      std::chrono::milliseconds(started * 5000));
   if (auto run = Record(main); !run.empty()) {
     seen.push_back("main " + run["command_line"] + " in " + run["current_directory"] +
                    " show=" + run["show_window"]);
@@ -238,10 +275,16 @@ TEST_P(EndToEnd, Scenario) {
       for (auto& line : seen) line = Replace(line, Utf8(brief.substr(4)), path);
     }
   }
-  for (auto& line : seen) line = Replace(line, dir, "@");
+  for (auto& line : seen) {
+    line = std::regex_replace(Replace(Replace(line, LocalRoot(), "{local}"), dir, "@"),
+                              std::regex("hmz-[0-9a-f]{16}"), "hmz-*");
+  }
   EXPECT_EQ(seen, s.transcript);
-  // Only a package as released replaces the earlier one.
-  EXPECT_EQ(ReadBytes(package), started ? released : "an earlier package");
+  // Only a package as released starts; the earlier download's folder goes then.
+  if (started) {
+    EXPECT_EQ(ReadBytes(package), released);
+  }
+  EXPECT_EQ(Exists(update + kEarlier) && Exists(LocalRoot() + kEarlier), !started);
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, EndToEnd, ::testing::ValuesIn(kScenarios),

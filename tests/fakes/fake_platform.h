@@ -4,6 +4,7 @@
 // writes, fetches, starts and sleeps goes, in order, into `journal`; the clock moves by what the
 // code sleeps and by what a test says the boxes and the settings take.
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -59,8 +60,11 @@ class FakePlatform : public FileSystem,
   std::map<std::string, std::string> profile;  // under HKEY_USERS: "subkey\value name"
   std::map<std::string, Served> web;           // by address
   std::map<std::string, KeptPart> parts;       // by target
-  std::map<std::string, AppError> failing;     // by the operation's name: its next call throws
-  std::deque<MessageAnswer> answers;           // to the boxes in turn, then OK
+  std::vector<std::string> folders;            // what a listing of folders finds, anywhere
+  // What another program writes into a package between its commit and its hold.
+  std::optional<std::string> rewritten;
+  std::map<std::string, AppError> failing;  // by the operation's name: its next call throws
+  std::deque<MessageAnswer> answers;        // to the boxes in turn, then OK
   // What the started program's exit code reads (nothing: the query fails) and whether it has
   // ended, look by look; then it has ended with 0.
   std::deque<std::pair<std::optional<uint32_t>, bool>> polls;
@@ -94,6 +98,9 @@ class FakePlatform : public FileSystem,
   std::string FileVersion(const std::string& path) override { return versions[path]; }
   const AnsiCodec& Ansi() override { return *ansi_; }
   void CheckReplaceable(const std::string&) override { Note("CheckReplaceable"); }
+  void MakePrivateFolder(const std::string& path) override { Note("", "private " + path); }
+  std::vector<std::string> ListFolders(const std::string&) override { return folders; }
+  void RemoveFolder(const std::string& path) override { Note("", "remove " + path); }
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override {
     Note("CreatePendingFile");
     return std::make_unique<Pending>(*this, path);
@@ -149,6 +156,7 @@ class FakePlatform : public FileSystem,
   LocalTime LocalNow() override { return {2024, 3, 5, 4, 7, 9}; }
   double MonotonicSeconds() override { return clock; }
   int64_t UnixTime() override { return 1'800'000'000; }
+  std::string LocalAppDataFolder() override { return "C:\\Users\\u\\AppData\\Local"; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override {
     const auto found = env.find(name);
     return found == env.end() ? std::nullopt : std::optional(found->second);
@@ -237,7 +245,10 @@ class FakePlatform : public FileSystem,
    public:
     Partial(FakePlatform& fake, std::string target) : fake_(fake), target_(target) {}
     uint64_t Size() override { return part().bytes.size(); }
-    std::optional<PartInfo> Info() override { return part().info; }
+    std::optional<PartInfo> Info() override {
+      fake_.Note("Info");
+      return part().info;
+    }
     double AgeDays() override { return part().age_days; }
     std::string Read(uint64_t offset, size_t size) override {
       return part().bytes.substr(offset, size);
@@ -250,6 +261,7 @@ class FakePlatform : public FileSystem,
     }
     std::unique_ptr<HeldFile> Commit() override {
       fake_.Note("", "save " + target_ + ": " + part().bytes);
+      fake_.files[target_] = fake_.rewritten.value_or(part().bytes);
       fake_.parts.erase(target_);
       return std::make_unique<Held>(fake_, target_);
     }
@@ -261,7 +273,17 @@ class FakePlatform : public FileSystem,
    private:
     struct Held : HeldFile {
       Held(FakePlatform& fake, std::string path) : fake(fake), path(std::move(path)) {}
-      ~Held() override { fake.journal.push_back("let go of " + path); }
+      ~Held() override {
+        if (fake.files.count(path)) fake.journal.push_back("let go of " + path);
+      }
+      std::string Path() override { return path; }
+      std::string Read(uint64_t offset, size_t size) override {
+        return fake.files[path].substr(std::min<size_t>(offset, fake.files[path].size()), size);
+      }
+      void Discard() override {
+        fake.files.erase(path);
+        fake.Note("", "delete " + path);
+      }
       FakePlatform& fake;
       std::string path;
     };

@@ -50,21 +50,24 @@ const J kFetchList = {"get " + kListUrl + " (with a deadline)", "save C:\\Temp\\
 // A list signed for the launcher's key: its sequence is kept as the highest accepted.
 const J kKeyedList = kFetchList + J{"set di04\\system\\更新ﾘｽﾄ連番=1"};
 const J kOffered = kFetchList + J{kOffer};
+// The package's own folder, named for its address.
+const std::string kFolder = "C:\\Temp\\hmz-aabdfcf4a623f609", kTarget = kFolder + "\\setup.exe";
+const std::string kPrivate = "private " + kFolder;
+const J kTaken = kOffered + J{kPrivate};
 const J kDownload = {"get " + kPackageUrl, "progress 10/10"};
 const J kResumed = {"get " + kPackageUrl + " from 4", "progress 10/10"};
-const std::string kDropped = "discard part C:\\Temp\\setup.exe";
-const std::string kLetGo = "let go of C:\\Temp\\setup.exe";
+const std::string kDropped = "discard part " + kTarget, kLetGo = "let go of " + kTarget;
 // The package as released takes its name and is held until it starts; the user is told.
-const J kReady = {"save C:\\Temp\\setup.exe: " + kPackage, "beep",
+const J kReady = {"save " + kTarget + ": " + kPackage, "beep",
                   Box("確認", "i", "OK",
                       "パッケージの更新を開始します。\r\r"
                       "更新完了後、スタートメニューよりパッケージを起動してください。")};
 const J kFetched = kDownload + J{kReady[0], "progress hidden", kReady[1], kReady[2], kLetGo};
 // A part that does not fit is dropped before the whole is fetched, or once the server's answer
 // shows it.
-const J kDroppedFirst = kOffered + J{kDropped} + kFetched;
-const J kRefetched = kOffered + J{kResumed[0], kDropped} + kFetched;
-const J kRestFetched = J{kOffer} + kResumed + J(kFetched.begin() + 2, kFetched.end());
+const J kDroppedFirst = kTaken + J{kDropped} + kFetched;
+const J kRefetched = kTaken + J{kResumed[0], kDropped} + kFetched;
+const J kRestFetched = J{kOffer, kPrivate} + kResumed + J(kFetched.begin() + 2, kFetched.end());
 J Warned(const std::string& text, const char* icon = "!") {
   return {"beep", Box("確認", icon, "OK", text)};
 }
@@ -101,7 +104,7 @@ Step ServeBlock(bool keyed) {
 Step Kept(const std::string& bytes, const std::string& validator = "\"v1\"",
           const std::string& url = kPackageUrl, double age_days = 1, uint64_t length = 10) {
   return [=](FakePlatform& f) {
-    f.parts["C:\\Temp\\setup.exe"] = {bytes, PartInfo{url, validator, length}, age_days};
+    f.parts[kTarget] = {bytes, PartInfo{url, validator, length}, age_days};
   };
 }
 // The first four bytes kept, and the server's answer to a request for the rest.
@@ -117,20 +120,41 @@ Step Failing(const std::string& operation, const AppError& error) {
 // 5 bytes beyond 10 MiB free: no room for a package of 10 bytes and the margin.
 const Step kLittleRoom = [](FakePlatform& f) { f.free_space = (10 << 20) + 5; };
 const J kNoRoom =
-    Unexpected("ディスクの空き容量が足りません (必要 11 MB、空き 10 MB) (C:\\Temp\\)");
+    Unexpected("ディスクの空き容量が足りません (必要 11 MB、空き 10 MB) (" + kFolder + "\\)");
+// Another program rewrites the package between its check and its hold: found through the hold.
+const Step kRewritten = [](FakePlatform& f) { f.rewritten = "MZ!package"; };
+const J kChanged = {kReady[0], "delete " + kTarget, "progress hidden"};
+const J kChangedSaid =
+    Unexpected("ダウンロードしたパッケージが確認の後で変わりました (" + kTarget + ")");
 const Step kCancel = [](FakePlatform& f) { f.answers = {MessageAnswer::kCancel}; };
 Step In(const std::string& dir) {
   return [=](FakePlatform& f) { f.launcher_dir = dir; };
 }
 
-// The update check of an installed 8.1.25 into C:\Temp\, and its result.
-Step Check(int16_t result, const std::string& base = "http://u/") {
+// The update check of an installed 8.1.25 into C:\Temp\ (or dir), and its result.
+Step Check(int16_t result, const std::string& base = "http://u/", std::string dir = "C:\\Temp\\") {
   return [=](FakePlatform& f) {
-    std::string dir = "C:\\Temp\\", package;
-    EXPECT_EQ(UpdateCheck(f, *f.CreateSplashWindow(), 8, 1, 25, base, "di04.dat", dir, package),
-              result);
+    std::string update_dir = dir, package;
+    EXPECT_EQ(
+        UpdateCheck(f, *f.CreateSplashWindow(), 8, 1, 25, base, "di04.dat", update_dir, package),
+        result);
   };
 }
+// An update directory whose package's path (the folder's name and setup.exe take 30 units) is
+// `units` UTF-16 units long, in characters of three UTF-8 bytes; and the check into it, the part
+// failing at once.
+std::string DirFor(size_t units) {
+  std::string dir = "C:\\";
+  for (size_t i = 0; i < units - 34; ++i) dir += "長";
+  return dir + "\\";
+}
+Step CheckIn(const std::string& dir) {
+  return Failing("OpenPartialFile", AppError(5, "拒否")) + Check(-1, "http://u/", dir);
+}
+J FolderIn(const std::string& dir, const J& folders) {
+  return J{kFetchList[0], "save " + dir + "di04.dat", kOffer} + folders + Unexpected("拒否");
+}
+const std::string kLocal = "private C:\\Users\\u\\AppData\\Local\\Hanamizu";
 void Launch(FakePlatform& f) {
   SeihinKidou(f, {kTitle, "", 2, {"", "PRT1.EXE"}}, "水門,ポンプ", "");
 }
@@ -165,9 +189,9 @@ const J kRunMain = {"splash gone",
                     "start \"C:\\Tools\\Ledger\\Hanamizu.exe\" LanternfieldOn,水門,ポンプ show=1",
                     "sleep 100"};
 const std::string kLauncherSet = "set di04\\system\\ﾗﾝﾁｬｰ=2";
-const std::string kShell = "shell C:\\Temp\\setup.exe [1] in C:\\Temp\\ show=1 owner=81";
+const std::string kShell = "shell " + kTarget + " [1] in " + kFolder + "\\ show=1 owner=81";
 // Auto-update on: the package offered, fetched and started.
-const J kPackageStarts = J{kLauncherSet} + kOffered + kDownload +
+const J kPackageStarts = J{kLauncherSet} + kTaken + kDownload +
                          J{kReady[0], "progress hidden", kReady[1], kReady[2], kShell};
 const J kStart = {"start \"C:\\a b\\M.exe\" /x show=7", "sleep 100"};
 const std::string kTrapped = Box(kTitle, "-", "OK", "見つかりません。 2 (Shell_WT)");
@@ -188,20 +212,25 @@ const FlowCase kFlows[] = {
      kFetchList + kUnusable},
     {"installed minor newer", Serve({0, 8, 0, 99, "h/", "a.exe"}), Check(0), kFetchList},
     {"older major", Serve({0, 7, 9, 9, "h/", "a.exe"}), Check(-1), kFetchList + Warned("バージョン情報が正しくありません。　7")},
-    {"the package in use: nothing fetched", Serve(kNewer) + Failing("CheckReplaceable", AppError(32, "使用中")), Check(-1), kOffered + Unexpected("使用中")},
+    {"the package in use: nothing fetched", Serve(kNewer) + Failing("CheckReplaceable", AppError(32, "使用中")), Check(-1), kTaken + Unexpected("使用中")},
     {"longer than its block, no key: stopped at once", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body += "!"; }, Check(-1),
-     kOffered + J{kDownload[0], kDropped} + kNotReleased},
+     kTaken + J{kDownload[0], kDropped} + kNotReleased},
     {"another launcher is downloading it", Serve(kNewer) + Failing("OpenPartialFile", AppError(32, "", Condition::kDownloadInProgress)), Check(-1),
-     kOffered + Warned("更新パッケージはすでにダウンロード中です。\r\rダウンロードが終わってから、もう一度起動してください。", "i")},
+     kTaken + Warned("更新パッケージはすでにダウンロード中です。\r\rダウンロードが終わってから、もう一度起動してください。", "i")},
     {"no length, no block", Serve(kNewer) + [](FakePlatform& f) { f.web[kPackageUrl].unannounced = true; }, Check(-1),
-     kOffered + J{kDownload[0], "progress 10/?", kDropped, "progress hidden"} + Unexpected("サーバーがファイルの長さを知らせていません (http://p/setup.exe)")},
+     kTaken + J{kDownload[0], "progress 10/?", kDropped, "progress hidden"} + Unexpected("サーバーがファイルの長さを知らせていません (http://p/setup.exe)")},
     {"shorter than its block, no length: kept", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body = kHead; f.web[kPackageUrl].unannounced = true; }, Check(-1),
-     kOffered + J{kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
+     kTaken + J{kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
     {"a signed list older than one accepted: a replay", ServeBlock(true) + Set("更新ﾘｽﾄ連番", "2"), Check(-1), kFetchList + kUnusable},
-    {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kKeyedList + J{kOffer} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
-    {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kKeyedList + J{kOffer} + kReady + J{kLetGo}},
-    {"kept longer than the package", ServeBlock(true) + Kept(kPackage + "!", "\"v1\"", kPackageUrl, 1, 11), Check(1), kKeyedList + J{kOffer, kDropped} + kFetched},
+    {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(-1), kKeyedList + J{kOffer, kPrivate} + kResumed + J{kDropped, "progress hidden"} + kNotReleased},
+    {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kKeyedList + J{kOffer, kPrivate} + kReady + J{kLetGo}},
+    {"kept longer than the package", ServeBlock(true) + Kept(kPackage + "!", "\"v1\"", kPackageUrl, 1, 11), Check(1), kKeyedList + J{kOffer, kPrivate, kDropped} + kFetched},
     {"kept, the rest", ServeBlock(true) + Kept(kHead), Check(1), kKeyedList + kRestFetched},
+    {"a description that cannot be read: the part is kept", Serve(kNewer) + Kept(kHead) + Failing("Info", AppError(32, "共有違反")), Check(-1), kTaken + Unexpected("共有違反")},
+    {"rewritten after its check, signed", ServeBlock(true) + kRewritten, Check(-1), kKeyedList + J{kOffer, kPrivate} + kDownload + kChanged + kChangedSaid},
+    {"rewritten after its check, unsigned", Serve(kNewer) + kRewritten, Check(-1), kTaken + kDownload + kChanged + kChangedSaid},
+    {"a path of 259 units: in the update directory", Serve(kNewer), CheckIn(DirFor(259)), FolderIn(DirFor(259), {"private " + DirFor(259) + "hmz-aabdfcf4a623f609"})},
+    {"a path of 260 units: under the local application data", Serve(kNewer), CheckIn(DirFor(260)), FolderIn(DirFor(260), {kLocal, kLocal + "\\hmz-aabdfcf4a623f609"})},
     {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + kRestFetched},
     {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1), kDroppedFirst},
     {"kept a week", Serve(kNewer) + Kept(kHead, "\"v1\"", kPackageUrl, 7.5), Check(1), kDroppedFirst},
@@ -214,18 +243,19 @@ const FlowCase kFlows[] = {
     {"no rest to send", Rest({11, true, "\"v1\"", 10}), Check(1), kRefetched},
     {"the whole instead of the rest", Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + kRestFetched},
     {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
-     kOffered + J{kDownload[0], kDropped} + Unexpected("いっぱいです。")},
-    {"too little room for the length announced", Serve(kNewer) + kLittleRoom, Check(-1), kOffered + J{kDownload[0]} + kNoRoom},
+     kTaken + J{kDownload[0], kDropped} + Unexpected("いっぱいです。")},
+    {"too little room for the length announced", Serve(kNewer) + kLittleRoom, Check(-1), kTaken + J{kDownload[0]} + kNoRoom},
     {"a kept part that failed its check, then too little room for the whole: nothing fetched", ServeBlock(true) + Kept("MZ!package") + kLittleRoom, Check(-1),
-     kKeyedList + J{kOffer, kDropped} + kNoRoom},
+     kKeyedList + J{kOffer, kPrivate, kDropped} + kNoRoom},
     {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kOffered},
     {"more than any list", [](FakePlatform& f) { f.web[kListUrl].body = std::string(kListMostBytes + 1, 'x'); }, Check(-1),
      J{kFetchList[0]} + kUnusable},
     // The product launch.
     {"three seconds from before the settings, rounded up", [](FakePlatform& f) { f.seconds_per_setting = 0.4003; }, Launch,
      J{kLauncherSet, "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄURL=", "set di04\\system\\自動ｱｯﾌﾟﾃﾞｰﾄ=", "sleep 1800"} + kRunMain},
-    {"the package, held until it has started, and the launcher makes way", kUpdateOn + Serve(kNewer), Launch,
-     kPackageStarts + J{"end", kLetGo}},
+    {"the package, held until it has started, and the launcher makes way; earlier downloads go", kUpdateOn + Serve(kNewer) +
+     [](FakePlatform& f) { f.folders = {"hmz-0", "hmz-aabdfcf4a623f609"}; }, Launch,
+     J{kLauncherSet} + kTaken + kDownload + J{kReady[0], "remove C:\\Temp\\hmz-0", "progress hidden", kReady[1], kReady[2], kShell, "end", kLetGo}},
     {"a package that does not start is said, then the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(2, "ない")), Launch,
      kPackageStarts + J{kLetGo} + Unexpected("ない") + J{"sleep 3000"} + kRunMain},
     {"the package declined its elevation: the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(1223, "", Condition::kCancelled)), Launch,

@@ -111,9 +111,14 @@ TEST(Backend, DownloadsTimeOutAndAreNeverCached) {
 TEST(Backend, FilesProcessesAndEnvironmentAtTheirEdges) {
   const std::string dir = "D:\\backend\\𠮷田 Zoë", none = "D:\\no such folder\\x";
   const std::string log = dir + "\\jiban.err", package = dir + "\\setup.exe";
+  const std::string running = dir + "\\running.exe";
   FreshFolder(dir);
   WriteBytes(log, "earlier\r\n");
   WriteBytes(package, "MZ");
+  // An earlier package still running (its wizard left open), which nothing else holds open.
+  CopyFileW(Wide(Beside("Hanamizu.exe")).c_str(), Wide(running).c_str(), FALSE);
+  WriteBytes(dir + "\\running.control.txt", "delay_ms=20000\n");
+  const Process wizard("\"" + running + "\"", dir);
   Win32FileSystem files(dir);
   Win32ProcessLauncher processes;
   FileHandle in_use;
@@ -124,6 +129,7 @@ TEST(Backend, FilesProcessesAndEnvironmentAtTheirEdges) {
       {"an address as the server expects it", [] { return EncodeAddress("http://ハナミズ.例:8080/パス 1?q=水"); }, "http://xn--0ck5ao9d.xn--fsq:8080/%E3%83%91%E3%82%B9%201?q=%E6%B0%B4"},
       {"no program", [&] { processes.StartProcess("\"" + none + ".exe\" x", 1); return ""; }, "2 ファイルが見つかりません。 (D:\\no such folder\\x.exe)"},
       {"a file in use", [&] { in_use = FileHandle(CreateFileW(Wide(package).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)); files.CheckReplaceable(package); return ""; }, "32 共有違反です。 (D:\\backend\\𠮷田 Zoë\\setup.exe)"},
+      {"a package still running", [&] { files.CheckReplaceable(running); return ""; }, "32 共有違反です。 (" + running + ")"},
       {"a missing or free file", [&] { files.CheckReplaceable(none); files.CheckReplaceable(log); return "replaceable"; }, "replaceable"},
       {"a package that is not there", [&] { processes.ShellOpen(0, none + ".exe", "1", dir, 1); return ""; }, "3 パスが見つかりません。 (D:\\no such folder\\x.exe)"}};
   // clang-format on
@@ -161,6 +167,7 @@ TEST(Backend, PartialFile) {
                                     OPEN_EXISTING, 0, nullptr));
   };
   EXPECT_FALSE(writable());
+  EXPECT_EQ(held->Read(1, 10), "Z!!");
   held.reset();
   EXPECT_TRUE(writable());
   EXPECT_EQ(ReadBytes(target), "MZ!!");

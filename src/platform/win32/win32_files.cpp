@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_folders.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_partial_file.h"
@@ -124,14 +125,27 @@ std::string Win32FileSystem::FileVersion(const std::string& path) {
 }
 
 void Win32FileSystem::CheckReplaceable(const std::string& path) {
-  // Opening for deletion without sharing fails while anyone else has the file open.
-  const FileHandle file(CreateFileW(FilePath(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  // Opening for writing and deletion without sharing fails while anyone else has the file open,
+  // and while it is the image of a running program (which Windows grants DELETE alone).
+  const FileHandle file(CreateFileW(FilePath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   const DWORD error = file ? ERROR_SUCCESS : GetLastError();
   if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
     return;
   SetLastError(error);
   throw FileError(path);
+}
+
+void Win32FileSystem::MakePrivateFolder(const std::string& path) {
+  win32::MakePrivateFolder(path);
+}
+
+std::vector<std::string> Win32FileSystem::ListFolders(const std::string& pattern) {
+  return win32::ListFolders(pattern);
+}
+
+void Win32FileSystem::RemoveFolder(const std::string& path) {
+  win32::RemoveFolder(path);
 }
 
 std::unique_ptr<PendingFile> Win32FileSystem::CreatePendingFile(const std::string& path) {

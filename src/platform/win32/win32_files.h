@@ -25,6 +25,9 @@ class Win32FileSystem : public FileSystem {
   std::string FileVersion(const std::string& path) override;
   const AnsiCodec& Ansi() override { return ansi_; }
   void CheckReplaceable(const std::string& path) override;
+  void MakePrivateFolder(const std::string& path) override;
+  std::vector<std::string> ListFolders(const std::string& pattern) override;
+  void RemoveFolder(const std::string& path) override;
   std::unique_ptr<PendingFile> CreatePendingFile(const std::string& path) override;
   std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) override;
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override;

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstring>
 
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_files.h"
@@ -37,40 +39,60 @@ class TargetLock {
   KernelHandle mutex_;
 };
 
-// A file's identity and its last change, as a handle to it sees them. (Its volume is left out:
-// Wine reports none for a handle whose file was renamed; a rename never leaves the volume.)
-struct FileState {
-  BY_HANDLE_FILE_INFORMATION identity{};
-  FILE_BASIC_INFO times{};
-  bool operator==(const FileState& other) const {
-    return identity.nFileIndexHigh == other.identity.nFileIndexHigh &&
-           identity.nFileIndexLow == other.identity.nFileIndexLow &&
-           identity.nFileSizeHigh == other.identity.nFileSizeHigh &&
-           identity.nFileSizeLow == other.identity.nFileSizeLow &&
-           times.ChangeTime.QuadPart == other.times.ChangeTime.QuadPart &&
-           times.LastWriteTime.QuadPart == other.times.LastWriteTime.QuadPart;
+// What tells a file from every other: its ID, its volume where the system names one (Wine names
+// none for a handle whose file was renamed; a rename never leaves the volume), and its size.
+// Never its times: Windows may change them when a writing handle is closed (FAT does so at every
+// close).
+struct FileIdentity {
+  uint64_t volume = 0;
+  std::array<unsigned char, 16> id{};
+  uint64_t size = 0;
+  bool Same(const FileIdentity& other) const {
+    return id == other.id && size == other.size &&
+           (volume == 0 || other.volume == 0 || volume == other.volume);
   }
 };
 
-FileState StateOf(HANDLE file, const std::string& path) {
-  FileState state;
-  if (!GetFileInformationByHandle(file, &state.identity) ||
-      !GetFileInformationByHandleEx(file, FileBasicInfo, &state.times, sizeof state.times)) {
+FileIdentity IdentityOf(HANDLE file, const std::string& path) {
+  FileIdentity identity;
+  FILE_ID_INFO id{};
+  BY_HANDLE_FILE_INFORMATION info{};
+  FILE_STANDARD_INFO standard{};
+  if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+    identity.volume = id.VolumeSerialNumber;
+    std::memcpy(identity.id.data(), id.FileId.Identifier, identity.id.size());
+  } else if (GetFileInformationByHandle(file, &info)) {  // a file system without 128-bit IDs
+    identity.volume = info.dwVolumeSerialNumber;
+    const uint64_t index = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+    std::memcpy(identity.id.data(), &index, sizeof index);
+  } else {
     throw FileError(path);
   }
-  return state;
+  if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
+    throw FileError(path);
+  identity.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+  return identity;
 }
 
-// The package, readable by all and writable by none, with its target still locked.
-class HeldPackage : public HeldFile {
- public:
-  HeldPackage(FileHandle file, std::unique_ptr<TargetLock> lock)
-      : file_(std::move(file)), lock_(std::move(lock)) {}
+OVERLAPPED At(uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return at;
+}
 
- private:
-  FileHandle file_;
-  std::unique_ptr<TargetLock> lock_;
-};
+// Up to size bytes at offset, through the handle given.
+std::string ReadAt(HANDLE file, uint64_t offset, size_t size, const std::string& path) {
+  std::string bytes(size, '\0');
+  OVERLAPPED at = At(offset);
+  DWORD read = 0;
+  if (!ReadFile(file, bytes.data(), static_cast<DWORD>(size), &read, &at) &&
+      GetLastError() != ERROR_HANDLE_EOF) {
+    throw FileError(path);
+  }
+  bytes.resize(read);
+  return bytes;
+}
 
 void DeleteIfThere(const std::string& path) {
   if (!RetriedWhileHeld([&] {
@@ -80,6 +102,28 @@ void DeleteIfThere(const std::string& path) {
     throw FileError(path);
   }
 }
+
+// The package, readable by all and writable, renamable or deletable by none, with its target
+// still locked.
+class HeldPackage : public HeldFile {
+ public:
+  HeldPackage(FileHandle file, std::unique_ptr<TargetLock> lock, std::string path)
+      : file_(std::move(file)), lock_(std::move(lock)), path_(std::move(path)) {}
+
+  std::string Path() override { return path_; }
+  std::string Read(uint64_t offset, size_t size) override {
+    return ReadAt(file_.get(), offset, size, path_);
+  }
+  void Discard() override {
+    file_.reset();
+    DeleteIfThere(path_);
+  }
+
+ private:
+  FileHandle file_;
+  std::unique_ptr<TargetLock> lock_;
+  std::string path_;
+};
 
 class Win32PartialFile : public PartialFile {
  public:
@@ -108,15 +152,19 @@ class Win32PartialFile : public PartialFile {
     return static_cast<uint64_t>(size.QuadPart);
   }
 
+  // Held by a scanner for a moment, it is waited for; held for longer, the part is kept.
   std::optional<PartInfo> Info() override {
-    const FileHandle file(CreateFileW(FilePath(info_).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
-    std::string text(65536, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr))
-      return std::nullopt;
-    text.resize(read);
+    FileHandle file;
+    if (!RetriedWhileHeld([&] {
+          file = FileHandle(CreateFileW(FilePath(info_).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+          return !!file;
+        })) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)
+        return std::nullopt;
+      throw FileError(info_);
+    }
+    const std::string text = ReadAt(file.get(), 0, 65536, info_);
     PartInfo info;
     // No stream here: iostreams would add most of libstdc++ to every launch.
     for (size_t start = 0, end = 0; start < text.size(); start = end + 1) {
@@ -147,15 +195,7 @@ class Win32PartialFile : public PartialFile {
 
   // Through the held part, at the offset given.
   std::string Read(uint64_t offset, size_t size) override {
-    std::string bytes(size, '\0');
-    OVERLAPPED at = At(offset);
-    DWORD read = 0;
-    if (!ReadFile(file_.get(), bytes.data(), static_cast<DWORD>(size), &read, &at) &&
-        GetLastError() != ERROR_HANDLE_EOF) {
-      throw FileError(part_);
-    }
-    bytes.resize(read);
-    return bytes;
+    return ReadAt(file_.get(), offset, size, part_);
   }
 
   // A new file rather than a truncated one: under Wine on ext4, closing a file that was
@@ -181,8 +221,9 @@ class Win32PartialFile : public PartialFile {
     }
   }
 
-  // The part takes the target's name while held; the target is then held for reading only,
-  // and must be the same file, unchanged, as the part was when it let go.
+  // The part takes the target's name while held; the target is then held for reading only, and
+  // must be the same file as the part was when it let go (its bytes are checked again through
+  // the held handle by the caller).
   std::unique_ptr<HeldFile> Commit() override {
     if (!RetriedWhileHeld([&] {
           return MoveFileExW(FilePath(part_).c_str(), FilePath(target_).c_str(),
@@ -190,7 +231,7 @@ class Win32PartialFile : public PartialFile {
         })) {
       throw FileError(target_);
     }
-    const FileState renamed = StateOf(file_.get(), target_);
+    const FileIdentity renamed = IdentityOf(file_.get(), target_);
     if (!CloseHandle(file_.release())) throw FileError(target_);
     FileHandle held;
     if (!RetriedWhileHeld([&] {
@@ -200,7 +241,7 @@ class Win32PartialFile : public PartialFile {
         })) {
       throw FileError(target_);
     }
-    if (!(StateOf(held.get(), target_) == renamed)) {
+    if (!IdentityOf(held.get(), target_).Same(renamed)) {
       held.reset();  // not what was checked: it goes
       DeleteIfThere(target_);
       DeleteIfThere(info_);
@@ -209,7 +250,7 @@ class Win32PartialFile : public PartialFile {
                      Condition::kPackageMismatch);
     }
     DeleteIfThere(info_);
-    return std::make_unique<HeldPackage>(std::move(held), std::move(lock_));
+    return std::make_unique<HeldPackage>(std::move(held), std::move(lock_), target_);
   }
 
   void Discard() override {
@@ -220,13 +261,6 @@ class Win32PartialFile : public PartialFile {
   }
 
  private:
-  static OVERLAPPED At(uint64_t offset) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    return at;
-  }
-
   // Others may read the part, or rename it away (which the commit finds), but never write.
   void Open(DWORD disposition) {
     if (!RetriedWhileHeld([&] {
@@ -245,9 +279,14 @@ class Win32PartialFile : public PartialFile {
   void Describe(const PartInfo& info) {
     const std::string text = "url=" + info.url + "\nvalidator=" + info.validator +
                              "\nlength=" + (info.length ? std::to_string(*info.length) : "") + "\n";
-    const FileHandle written(CreateFileW(FilePath(info_).c_str(), GENERIC_WRITE, 0, nullptr,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!written) throw FileError(info_);
+    FileHandle written;
+    if (!RetriedWhileHeld([&] {
+          written = FileHandle(CreateFileW(FilePath(info_).c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+          return !!written;
+        })) {
+      throw FileError(info_);
+    }
     WriteWhole(written.get(), text, info_);
   }
 

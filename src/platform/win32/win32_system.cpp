@@ -1,7 +1,10 @@
 #include "platform/win32/win32_system.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
+#include "platform/win32/win32_error.h"
 #include "platform/win32/win32_text.h"
 
 namespace hanamizu::win32 {
@@ -56,6 +59,15 @@ std::optional<std::string> Win32SystemServices::EnvironmentVariable(const std::s
 
 void Win32SystemServices::EndProcess() {
   ExitProcess(0);
+}
+
+std::string Win32SystemServices::LocalAppDataFolder() {
+  wchar_t* path = nullptr;
+  const HRESULT result = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
+  const std::wstring folder = SUCCEEDED(result) ? path : L"";
+  CoTaskMemFree(path);
+  if (FAILED(result)) throw Win32Error(static_cast<uint32_t>(result));
+  return Narrow(folder);
 }
 
 }  // namespace hanamizu::win32

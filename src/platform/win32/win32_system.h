@@ -12,6 +12,7 @@ class Win32SystemServices : public SystemServices {
   LocalTime LocalNow() override;
   double MonotonicSeconds() override;
   int64_t UnixTime() override;
+  std::string LocalAppDataFolder() override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   [[noreturn]] void EndProcess() override;
 };
