@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The publisher's tool as the publisher runs it: a Japanese list written and shown again; every
-# refused argument exits with 2 and writes nothing; a file that cannot be read or written exits
-# with 1.
+# refused argument exits with 2, a file that cannot be read or written with 1, and neither leaves a
+# file.
 set -euo pipefail
 tool=$1
 rm -rf "$2" && mkdir -p "$2" && cd "$2"
@@ -9,7 +9,7 @@ fail() { echo "FAIL: $*" >&2 && exit 1; }
 
 "$tool" write リスト.dat --mode -2 --version 8.1.26 --location http://127.0.0.1/更新/ \
   --package 更新.exe >/dev/null
-[[ ! -e リスト.dat.tmp ]] || fail "the written list's temporary file is left"
+[[ $(ls) == リスト.dat ]] || fail "the list leaves a file beside it"
 shown=$'DownloadMode:    -2\nPackageFile:     更新.exe\nversion:         8.1.26'
 [[ $("$tool" show リスト.dat | sed -n 2p\;7p\;8p) == "$shown" ]] || fail "show a Japanese list"
 
@@ -43,14 +43,22 @@ signed.dat pkg.exe --previous newer.dat|sequence 2 is older than 3 of newer.dat
 RULES
 "$tool" keygen other.pem key.pub.pem >/dev/null 2>&1 && fail "a key overwritten"
 [[ $(stat -c %a key.pem) == 600 ]] || fail "the private key is for others to read too"
-ln -s stolen.pem link.pem
-! "$tool" keygen link.pem link.pub.pem >/dev/null 2>&1 && [[ ! -e stolen.pem ]] ||
-  fail "a key through a link"
+# Nothing is written through a link: a key refuses it (and leaves no half of a pair), a list
+# replaces the link itself.
+ln -s stolen.pem link.pem && ln -s stolen.pem link.pub.pem && ln -s stolen.pem link.dat
+files=$(ls -A)
+for keys in "link.pem new.pub.pem" "new.pem link.pub.pem"; do
+  ! "$tool" keygen $keys >/dev/null 2>&1 && [[ $(ls -A) == "$files" ]] ||
+    fail "keygen $keys through a link"
+done
+"$tool" write link.dat --version 8.1.2 --location http://h/ --package a.exe >/dev/null &&
+  [[ ! -L link.dat && ! -e stolen.pem ]] || fail "a list through a link"
 
+mkdir taken.dat && files=$(ls -A)
 while read -r code args; do
   status=0
   "$tool" $args >/dev/null 2>&1 || status=$?
-  [[ $status == "$code" && ! -e out.dat && ! -e out.dat.tmp ]] || fail "$args: exit $status"
+  [[ $status == "$code" && $(ls -A) == "$files" ]] || fail "$args: exit $status"
 done <<ARGS
 2 write out.dat --version 8.1.x --location http://h/ --package a.exe
 2 write out.dat --version 8.1.2 --location http://h --package a.exe
@@ -59,5 +67,6 @@ done <<ARGS
 2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --sign key.pem
 2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --package-file pkg.exe --sign key.pub.pem
 1 write no/such/dir.dat --version 8.1.2 --location http://h/ --package a.exe
+1 write taken.dat --version 8.1.2 --location http://h/ --package a.exe
 ARGS
 echo "updatelist: all checks passed"

@@ -14,11 +14,11 @@
 #include <tuple>
 
 #include "common/app_error.h"
-#include "secret_file.h"
 #include "update/publisher_key.h"
 #include "update/update_integrity.h"
 #include "update/update_list.h"
 #include "update/update_rules.h"
+#include "whole_file.h"
 
 namespace hanamizu::tools {
 namespace {
@@ -96,21 +96,6 @@ std::pair<uint64_t, Sha256Digest> Measure(const std::string& path, Crypto& crypt
   }
   if (file.bad()) throw BadArgument{"cannot read the package " + path};
   return {size, hash->Finish()};
-}
-
-// Written aside and renamed, so that a launcher fetching the file meanwhile never reads half of
-// it.
-void WriteAtomically(const std::string& path, const std::string& bytes) {
-  const std::filesystem::path target = PathOf(path), written = PathOf(path + ".tmp");
-  std::ofstream file(written, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  std::error_code failed;
-  if (file) std::filesystem::rename(written, target, failed);
-  if (!file || failed) {
-    std::filesystem::remove(written, failed);
-    throw std::runtime_error("cannot write " + path);
-  }
 }
 
 std::string Hex(const Sha256Digest& digest) {
@@ -250,7 +235,7 @@ int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCod
       throw BadArgument{error.description()};
     }
   }
-  WriteAtomically(args[1], bytes);
+  WriteWholeFile(args[1], bytes, FileKind::kList);
   out << "wrote " << args[1] << " (" << bytes.size() << " bytes)\n";
   return kExitOk;
 }
@@ -261,8 +246,16 @@ int Keygen(const std::vector<std::string>& args, std::ostream& out, SigningCrypt
       throw BadArgument{path + " exists: a key is never overwritten"};
   }
   const P256PrivateKey key = crypto.MakeP256Key();
-  WriteNewSecretFile(args[1], PrivateKeyPem(key));
-  WriteAtomically(args[2], PublicKeyPem(key.public_key));
+  // The public half first: without the private key it is of no use and, unlike that key (which
+  // only its owner may touch), is always removed again.
+  WriteWholeFile(args[2], PublicKeyPem(key.public_key), FileKind::kPublicKey);
+  try {
+    WriteWholeFile(args[1], PrivateKeyPem(key), FileKind::kPrivateKey);
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(PathOf(args[2]), ignored);
+    throw;
+  }
   out << "wrote " << args[1] << " (keep it secret) and " << args[2] << " (build it in)\n";
   return kExitOk;
 }

@@ -25,6 +25,8 @@ inline constexpr int kExitBadArguments = 2;  // nothing was written
 //         exits 1 when anything does not match, naming what: the signature, the list's name, a
 //         sequence older than EARLIER's, the expiry, the package
 //   keygen <private.pem> <public.pem>                   a P-256 key pair; never overwrites
+// Each file it writes is created where no file or link was; a list is written whole beside its
+// name and then replaces the earlier one, a key never replaces one.
 int RunUpdateList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const AnsiCodec& shift_jis, SigningCrypto& crypto);
 
