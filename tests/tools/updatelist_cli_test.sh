@@ -19,15 +19,17 @@ shown=$'DownloadMode:    -2\nPackageFile:     更新.exe\nversion:         8.1.2
 printf 'MZ package' >pkg.exe
 w=(write signed.dat --version 8.1.26 --location http://h/ --package pkg.exe --package-file pkg.exe)
 "$tool" "${w[@]}" --sign key.pem >/dev/null
-"$tool" verify signed.dat pkg.exe --key key.pub.pem >/dev/null || fail "verify a signed list"
+v=(--key key.pub.pem --product signed.dat)
+"$tool" verify signed.dat pkg.exe "${v[@]}" >/dev/null || fail "verify a signed list"
 printf 'MZ packagf' >altered.exe
-"$tool" verify signed.dat altered.exe --key key.pub.pem >altered.out 2>&1 &&
+"$tool" verify signed.dat altered.exe "${v[@]}" >altered.out 2>&1 &&
   fail "an altered package"
 grep -q "does not match: the package's SHA-256 is" altered.out || fail "$(cat altered.out)"
 
 # A list signed again takes the next sequence; verify says which rule a launcher with the key finds
-# broken: the expiry, the list's name, an older sequence than a list given.
-"$tool" "${w[@]}" --sign key.pem --expires 2020-01-31 >/dev/null && cp signed.dat renamed.dat
+# broken: the expiry, the name it is served under (di04.dat unless given), an older sequence than a
+# list given.
+"$tool" "${w[@]}" --sign key.pem --expires 2020-01-31 >/dev/null
 "$tool" "${w[@]/signed.dat/newer.dat}" --sign key.pem --sequence 3 >/dev/null
 shown=$'Product:         signed.dat\nSequence:        2\nExpires:         2020-01-31 00:00:00 UTC'
 [[ $("$tool" show signed.dat | grep -E '^(Product|Sequence|Expires)') == "$shown" ]] ||
@@ -36,10 +38,10 @@ while IFS='|' read -r args said; do
   [[ $("$tool" verify $args --key key.pub.pem 2>&1 || true) == *"$said"* ]] ||
     fail "verify $args: $said"
 done <<RULES
-signed.dat pkg.exe|the list expired on 2020-01-31 00:00:00 UTC
-renamed.dat pkg.exe|signed for signed.dat, not renamed.dat
-newer.dat pkg.exe --previous signed.dat|is what newer.dat says
-signed.dat pkg.exe --previous newer.dat|sequence 2 is older than 3 of newer.dat
+signed.dat pkg.exe --product signed.dat|the list expired on 2020-01-31 00:00:00 UTC
+newer.dat pkg.exe|signed for newer.dat, not di04.dat
+newer.dat pkg.exe --product newer.dat --previous signed.dat|is what newer.dat says
+signed.dat pkg.exe --product signed.dat --previous newer.dat|sequence 2 is older than 3 of newer.dat
 RULES
 "$tool" keygen other.pem key.pub.pem >/dev/null 2>&1 && fail "a key overwritten"
 [[ $(stat -c %a key.pem) == 600 ]] || fail "the private key is for others to read too"
