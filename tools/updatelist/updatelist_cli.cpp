@@ -14,11 +14,12 @@
 #include <tuple>
 
 #include "common/app_error.h"
-#include "secret_file.h"
+#include "launcher/product_launch.h"
 #include "update/publisher_key.h"
 #include "update/update_integrity.h"
 #include "update/update_list.h"
 #include "update/update_rules.h"
+#include "whole_file.h"
 
 namespace hanamizu::tools {
 namespace {
@@ -28,7 +29,8 @@ constexpr char kUsage[] =
     "--package NAME.exe [--package-file PATH [--sign PRIVATE.pem] [--sequence N] "
     "[--expires 30d|YYYY-MM-DD] [--product NAME]]\n"
     "       updatelist show <file> [--key PUBLIC.pem]\n"
-    "       updatelist verify <file> <package> --key PUBLIC.pem [--previous EARLIER.dat]\n"
+    "       updatelist verify <file> <package> --key PUBLIC.pem [--previous EARLIER.dat] "
+    "[--product NAME]\n"
     "       updatelist keygen <private.pem> <public.pem>\n";
 
 // A wrong argument: reported with the usage, and nothing is written.
@@ -96,21 +98,6 @@ std::pair<uint64_t, Sha256Digest> Measure(const std::string& path, Crypto& crypt
   }
   if (file.bad()) throw BadArgument{"cannot read the package " + path};
   return {size, hash->Finish()};
-}
-
-// Written aside and renamed, so that a launcher fetching the file meanwhile never reads half of
-// it.
-void WriteAtomically(const std::string& path, const std::string& bytes) {
-  const std::filesystem::path target = PathOf(path), written = PathOf(path + ".tmp");
-  std::ofstream file(written, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  std::error_code failed;
-  if (file) std::filesystem::rename(written, target, failed);
-  if (!file || failed) {
-    std::filesystem::remove(written, failed);
-    throw std::runtime_error("cannot write " + path);
-  }
 }
 
 std::string Hex(const Sha256Digest& digest) {
@@ -250,7 +237,7 @@ int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCod
       throw BadArgument{error.description()};
     }
   }
-  WriteAtomically(args[1], bytes);
+  WriteWholeFile(args[1], bytes, FileKind::kList);
   out << "wrote " << args[1] << " (" << bytes.size() << " bytes)\n";
   return kExitOk;
 }
@@ -261,23 +248,31 @@ int Keygen(const std::vector<std::string>& args, std::ostream& out, SigningCrypt
       throw BadArgument{path + " exists: a key is never overwritten"};
   }
   const P256PrivateKey key = crypto.MakeP256Key();
-  WriteNewSecretFile(args[1], PrivateKeyPem(key));
-  WriteAtomically(args[2], PublicKeyPem(key.public_key));
+  // The public half first: without the private key it is of no use and, unlike that key (which
+  // only its owner may touch), is always removed again.
+  WriteWholeFile(args[2], PublicKeyPem(key.public_key), FileKind::kPublicKey);
+  try {
+    WriteWholeFile(args[1], PrivateKeyPem(key), FileKind::kPrivateKey);
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(PathOf(args[2]), ignored);
+    throw;
+  }
   out << "wrote " << args[1] << " (keep it secret) and " << args[2] << " (build it in)\n";
   return kExitOk;
 }
 
-// The list's block against a key and what a launcher with that key checks (the list's file name,
-// a list it accepted before, the time now), and with a package, the package against the block;
-// the first thing that does not match, or nothing.
-std::optional<std::string> Mismatch(const std::string& path, const std::string& list,
+// The list's block against a key and what a launcher with that key checks (the name it fetches
+// the list as, a list it accepted before, the time now), and with a package, the package against
+// the block; the first thing that does not match, or nothing.
+std::optional<std::string> Mismatch(const std::string& product, const std::string& list,
                                     const std::string& key_path, const std::string* previous,
                                     const std::string* package, const AnsiCodec& ansi,
                                     Crypto& crypto) {
   const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list, ansi);
   std::optional<IntegrityBlock> before;
   if (previous) before = ReadIntegrityBlock(ReadWhole(*previous, kListMostBytes), ansi);
-  const ListContext context{FileName(path), before ? before->sequence : 0, Now()};
+  const ListContext context{product, before ? before->sequence : 0, Now()};
   switch (JudgeList(list, {PublicKeyPem(ReadPublicKey(key_path))}, context, crypto, ansi)) {
     case ListVerdict::kTrusted:
       break;
@@ -308,13 +303,17 @@ std::optional<std::string> Mismatch(const std::string& path, const std::string& 
 
 int Verify(const std::vector<std::string>& args, std::ostream& out, const AnsiCodec& shift_jis,
            Crypto& crypto) {
-  auto options = ParseOptions(args, 3, {"--key", "--previous"});
+  auto options = ParseOptions(args, 3, {"--key", "--previous", "--product"});
   if (!options.count("--key")) throw BadArgument{"--key is missing"};
+  // The name the list is served under, which the launcher checks; the local file's name is no
+  // part of it.
+  const std::string product = options.count("--product") ? options["--product"] : kUpdateListName;
   const std::optional<std::string> mismatch = Mismatch(
-      args[1], ReadWhole(args[1], kListMostBytes), options["--key"],
+      product, ReadWhole(args[1], kListMostBytes), options["--key"],
       options.count("--previous") ? &options["--previous"] : nullptr, &args[2], shift_jis, crypto);
   if (mismatch) throw std::runtime_error("does not match: " + *mismatch);
-  out << args[2] << " is what " << args[1] << " says, signed with " << options["--key"] << "\n";
+  out << args[2] << " is what " << args[1] << " says, signed with " << options["--key"] << " for "
+      << product << "\n";
   return kExitOk;
 }
 
@@ -358,7 +357,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out, const AnsiCode
         << "PackageSHA256:   " << Hex(block->package_sha256) << "\n";
     if (options.count("--key")) {
       const auto mismatch =
-          Mismatch(path, bytes, options["--key"], nullptr, nullptr, shift_jis, crypto);
+          Mismatch(kUpdateListName, bytes, options["--key"], nullptr, nullptr, shift_jis, crypto);
       out << "signature:       " << mismatch.value_or("verifies with " + options["--key"]) << "\n";
     }
   }
