@@ -4,7 +4,6 @@
 // writes, fetches, starts and sleeps goes, in order, into `journal`; the clock moves by what the
 // code sleeps and by what a test says the boxes and the settings take.
 
-#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -245,10 +244,7 @@ class FakePlatform : public FileSystem,
    public:
     Partial(FakePlatform& fake, std::string target) : fake_(fake), target_(target) {}
     uint64_t Size() override { return part().bytes.size(); }
-    std::optional<PartInfo> Info() override {
-      fake_.Note("Info");
-      return part().info;
-    }
+    std::optional<PartInfo> Info() override { return part().info; }
     double AgeDays() override { return part().age_days; }
     std::string Read(uint64_t offset, size_t size) override {
       return part().bytes.substr(offset, size);
@@ -278,7 +274,7 @@ class FakePlatform : public FileSystem,
       }
       std::string Path() override { return path; }
       std::string Read(uint64_t offset, size_t size) override {
-        return fake.files[path].substr(std::min<size_t>(offset, fake.files[path].size()), size);
+        return fake.files[path].substr(offset, size);
       }
       void Discard() override {
         fake.files.erase(path);
