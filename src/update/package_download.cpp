@@ -168,10 +168,10 @@ std::string PackageFolderName(const std::string& url) {
   return name;
 }
 
-// The committed package read again through the handle that holds it until it starts: what runs
-// is what was checked, even if another program of the user's rewrote the file between the check
-// and the hold.
-void CheckHeld(Platform& platform, HeldFile& held, uint64_t size, const Sha256Digest& digest) {
+}  // namespace
+
+void CheckHeldPackage(Platform& platform, HeldFile& held, uint64_t size,
+                      const Sha256Digest& digest) {
   BackgroundSha256 hash(platform.crypto.StartSha256());
   uint64_t read = 0;
   for (std::string piece; (piece = held.Read(read, kReadPiece)).size() > 0; read += piece.size()) {
@@ -184,6 +184,8 @@ void CheckHeld(Platform& platform, HeldFile& held, uint64_t size, const Sha256Di
   throw AppError(kFileInvalid, "ダウンロードしたパッケージが確認の後で変わりました (" + path + ")",
                  Condition::kPackageMismatch);
 }
+
+namespace {
 
 // Earlier downloads' folders are of no more use once a newer package is there; one whose files
 // are in use (a package still running) goes at a later launch.
@@ -226,7 +228,7 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
   PackageSink sink(platform, *part, url, folder, block);
   const auto commit = [&](const Sha256Digest& digest) {
     std::unique_ptr<HeldFile> held = part->Commit();
-    CheckHeld(platform, *held, sink.size(), digest);
+    CheckHeldPackage(platform, *held, sink.size(), digest);
     RemoveEarlierFolders(platform, root, folder_name);
     return held;
   };

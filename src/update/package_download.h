@@ -24,4 +24,11 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
                                           const std::optional<IntegrityBlock>& block,
                                           DownloadProgress* progress);
 
+// The committed package read again through the handle that holds it until it starts, so that
+// what runs is what was checked even if another program of the user's rewrote the file between
+// the check and the hold: size bytes of that SHA-256, or the file is deleted and the error says
+// that it changed after its check.
+void CheckHeldPackage(Platform& platform, HeldFile& held, uint64_t size,
+                      const Sha256Digest& digest);
+
 }  // namespace hanamizu
