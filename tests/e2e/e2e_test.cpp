@@ -90,21 +90,18 @@ std::string Replace(std::string text, const std::string& from, const std::string
 }
 
 // Where a package goes when the update folder is too long to start it from.
-std::string LocalRoot() {
+const std::string kLocalRoot = [] {
   wchar_t* local = nullptr;
   SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local);
   const std::string root = Utf8(local) + "\\Hanamizu";
   CoTaskMemFree(local);
   return root;
-}
-bool Exists(const std::string& path) {
-  return GetFileAttributesW(Wide("\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+}();
 // The package started, from a folder of its own, or the empty text.
 std::string Downloaded() {
-  for (const auto& folder : std::filesystem::directory_iterator(Wide(LocalRoot()))) {
+  for (const auto& folder : std::filesystem::directory_iterator(Wide(kLocalRoot))) {
     const std::string name = "\\" + Utf8(folder.path().filename().wstring());
-    if (name != kEarlier) return LocalRoot() + name + "\\" + kPackage;
+    if (name != kEarlier) return kLocalRoot + name + "\\" + kPackage;
   }
   return "";
 }
@@ -113,7 +110,7 @@ std::string Downloaded() {
 // list served as the vendor's publisher writes it.
 void Install(const Scenario& s, const std::string& dir, const std::string& update) {
   FreshFolder(dir);
-  FreshFolder(LocalRoot());
+  FreshFolder(kLocalRoot);
   std::filesystem::create_directories(L"\\\\?\\" + Wide(update));
   for (auto [attributes, name] : s.files) {
     const std::wstring path = Wide(dir + "\\" + name);
@@ -128,7 +125,7 @@ void Install(const Scenario& s, const std::string& dir, const std::string& updat
   CopyFileW(Wide(Beside(s.key_built_in ? "launcher_signed.exe" : "launcher.exe")).c_str(),
             Wide(dir + "\\launcher.exe").c_str(), 0);
   WriteBytes(dir + "\\Hanamizu.control.txt", "exit_code=259\ndelay_ms=1500\n");  // a real 259
-  for (const std::string& root : {update, LocalRoot()}) {
+  for (const std::string& root : {update, kLocalRoot}) {
     std::filesystem::create_directories(L"\\\\?\\" + Wide(root + kEarlier));
     WriteBytes(root + kEarlier + "\\" + kPackage, "an earlier package");
   }
@@ -262,15 +259,15 @@ TEST_P(EndToEnd, Scenario) {
                  " ﾗﾝﾁｬｰ=" + Setting(HKEY_CURRENT_USER, settings, "ﾗﾝﾁｬｰ") + " exit " +
                  std::to_string(launcher.ExitCode()));
   for (auto& line : seen) {
-    line = std::regex_replace(Replace(Replace(line, LocalRoot(), "{local}"), dir, "@"),
+    line = std::regex_replace(Replace(Replace(line, kLocalRoot, "{local}"), dir, "@"),
                               std::regex("hmz-[0-9a-f]{16}"), "hmz-*");
   }
   EXPECT_EQ(seen, s.transcript);
   // Only a package as released starts; the earlier download's folder goes then.
-  if (started) {
-    EXPECT_EQ(ReadBytes(package), released);
-  }
-  EXPECT_EQ(Exists(update + kEarlier) && Exists(LocalRoot() + kEarlier), !started);
+  EXPECT_EQ(started ? ReadBytes(package) : released, released);
+  EXPECT_EQ(std::filesystem::exists(L"\\\\?\\" + Wide(update + kEarlier)) &&
+                std::filesystem::exists(Wide(kLocalRoot + kEarlier)),
+            !started);
 }
 
 INSTANTIATE_TEST_SUITE_P(Launcher, EndToEnd, ::testing::ValuesIn(kScenarios),
