@@ -58,10 +58,13 @@ FileIdentity IdentityOf(HANDLE file, const std::string& path) {
   FILE_ID_INFO id{};
   BY_HANDLE_FILE_INFORMATION info{};
   FILE_STANDARD_INFO standard{};
-  if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+  const std::array<unsigned char, 16> none{};
+  if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id) &&
+      std::memcmp(id.FileId.Identifier, none.data(), none.size()) != 0) {
     identity.volume = id.VolumeSerialNumber;
     std::memcpy(identity.id.data(), id.FileId.Identifier, identity.id.size());
-  } else if (GetFileInformationByHandle(file, &info)) {  // a file system without 128-bit IDs
+  } else if (GetFileInformationByHandle(file, &info)) {
+    // A file system without 128-bit IDs refuses them or gives 0, which would match any file.
     identity.volume = info.dwVolumeSerialNumber;
     const uint64_t index = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
     std::memcpy(identity.id.data(), &index, sizeof index);
