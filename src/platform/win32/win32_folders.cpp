@@ -19,19 +19,34 @@ struct LocalFreeDeleter {
 template <class T>
 using LocalMemory = std::unique_ptr<T, LocalFreeDeleter>;
 
-// The user this process runs for, as its token says.
-std::wstring UserSid() {
+// What the process's token says: its user (TokenUser), or the owner it gives new objects
+// (TokenOwner: the Administrators group for an elevated administrator, by default), as text.
+std::wstring TokenSid(TOKEN_INFORMATION_CLASS kind) {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) throw LastWin32Error();
   const KernelHandle owned(token);
   alignas(TOKEN_USER) char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   DWORD size = 0;
-  if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) throw LastWin32Error();
+  if (!GetTokenInformation(token, kind, buffer, sizeof buffer, &size)) throw LastWin32Error();
+  // TOKEN_USER and TOKEN_OWNER both begin with the SID's address.
   wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text))
-    throw LastWin32Error();
+  if (!ConvertSidToStringSidW(*reinterpret_cast<PSID*>(buffer), &text)) throw LastWin32Error();
   const LocalMemory<wchar_t> owned_text(text);
   return text;
+}
+std::wstring UserSid() {
+  return TokenSid(TokenUser);
+}
+
+// Whether this user's own processes made the folder (elevated or not).
+bool OwnedByThisUser(PSID owner) {
+  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+    PSID sid = nullptr;
+    if (!ConvertStringSidToSidW(TokenSid(kind).c_str(), &sid)) throw LastWin32Error();
+    const LocalMemory<void> owned(sid);
+    if (EqualSid(owner, sid)) return true;
+  }
+  return false;
 }
 
 // Full control for the user and the system; reading and running for administrators, so that an
@@ -62,15 +77,13 @@ void MakePrivateFolder(const std::string& path) {
     throw Win32Error(ERROR_DIRECTORY, path);  // a file, or a link to somewhere else
   }
   // Someone else's folder under that name is never written into.
-  PSID owner = nullptr, user = nullptr;
+  PSID owner = nullptr;
   PSECURITY_DESCRIPTOR found = nullptr;
   DWORD error = GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
                                       &owner, nullptr, nullptr, nullptr, &found);
   if (error != ERROR_SUCCESS) throw Win32Error(error, path);
   const LocalMemory<void> owned_found(found);
-  if (!ConvertStringSidToSidW(UserSid().c_str(), &user)) throw LastWin32Error();
-  const LocalMemory<void> owned_user(user);
-  if (!EqualSid(owner, user)) throw Win32Error(ERROR_ACCESS_DENIED, path);
+  if (!OwnedByThisUser(owner)) throw Win32Error(ERROR_ACCESS_DENIED, path);
   BOOL present = FALSE, defaulted = FALSE;
   PACL dacl = nullptr;
   GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted);
