@@ -168,6 +168,17 @@ std::string PackageFolderName(const std::string& url) {
   return name;
 }
 
+// Earlier downloads' folders are of no more use once a newer package is there; one whose files
+// are in use (a package still running) goes at a later launch.
+void RemoveEarlierFolders(Platform& platform, const std::string& root, const std::string& kept) {
+  try {
+    for (const std::string& name : platform.files.ListFolders(root + kFolderPattern)) {
+      if (name != kept) platform.files.RemoveFolder(root + name);
+    }
+  } catch (const AppError&) {  // what is left costs room, never the update
+  }
+}
+
 }  // namespace
 
 void CheckHeldPackage(Platform& platform, HeldFile& held, uint64_t size,
@@ -184,21 +195,6 @@ void CheckHeldPackage(Platform& platform, HeldFile& held, uint64_t size,
   throw AppError(kFileInvalid, "ダウンロードしたパッケージが確認の後で変わりました (" + path + ")",
                  Condition::kPackageMismatch);
 }
-
-namespace {
-
-// Earlier downloads' folders are of no more use once a newer package is there; one whose files
-// are in use (a package still running) goes at a later launch.
-void RemoveEarlierFolders(Platform& platform, const std::string& root, const std::string& kept) {
-  try {
-    for (const std::string& name : platform.files.ListFolders(root + kFolderPattern)) {
-      if (name != kept) platform.files.RemoveFolder(root + name);
-    }
-  } catch (const AppError&) {  // what is left costs room, never the update
-  }
-}
-
-}  // namespace
 
 std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string& url,
                                           const std::string& update_dir, const std::string& name,

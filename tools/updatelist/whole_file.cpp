@@ -25,15 +25,11 @@ namespace {
 
 #ifdef _WIN32
 
-struct LocalFreed {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
-
 // Creates name where nothing is and writes bytes into it whole: false when the name is taken,
 // and a failure to create or write throws, leaving no file.
 bool CreateWhole(const std::string& name, const std::string& bytes, bool owner_only) {
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
-  std::unique_ptr<void, LocalFreed> owner_rights;
+  win32::LocalMemory<void> owner_rights;
   if (owner_only) {
     PSECURITY_DESCRIPTOR made = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)", SDDL_REVISION_1,

@@ -4,8 +4,6 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <memory>
-
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
@@ -13,40 +11,34 @@
 namespace hanamizu::win32 {
 namespace {
 
-struct LocalFreeDeleter {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
-template <class T>
-using LocalMemory = std::unique_ptr<T, LocalFreeDeleter>;
+// What the process's token says of its user (TokenUser) or of the owner it gives new objects
+// (TokenOwner: the Administrators group for an elevated administrator, by default). Both begin
+// with the SID's address.
+class TokenSid {
+ public:
+  explicit TokenSid(TOKEN_INFORMATION_CLASS kind) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) throw LastWin32Error();
+    const KernelHandle owned(token);
+    DWORD size = 0;
+    if (!GetTokenInformation(token, kind, buffer_, sizeof buffer_, &size)) throw LastWin32Error();
+  }
+  PSID get() const { return *reinterpret_cast<const PSID*>(buffer_); }
 
-// What the process's token says: its user (TokenUser), or the owner it gives new objects
-// (TokenOwner: the Administrators group for an elevated administrator, by default), as text.
-std::wstring TokenSid(TOKEN_INFORMATION_CLASS kind) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) throw LastWin32Error();
-  const KernelHandle owned(token);
-  alignas(TOKEN_USER) char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD size = 0;
-  if (!GetTokenInformation(token, kind, buffer, sizeof buffer, &size)) throw LastWin32Error();
-  // TOKEN_USER and TOKEN_OWNER both begin with the SID's address.
+ private:
+  alignas(TOKEN_USER) char buffer_[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+};
+
+std::wstring UserSid() {
   wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(*reinterpret_cast<PSID*>(buffer), &text)) throw LastWin32Error();
-  const LocalMemory<wchar_t> owned_text(text);
+  if (!ConvertSidToStringSidW(TokenSid(TokenUser).get(), &text)) throw LastWin32Error();
+  const LocalMemory<wchar_t> owned(text);
   return text;
 }
-std::wstring UserSid() {
-  return TokenSid(TokenUser);
-}
 
-// Whether this user's own processes made the folder (elevated or not).
+// Whether this user's own processes made the folder, elevated or not.
 bool OwnedByThisUser(PSID owner) {
-  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
-    PSID sid = nullptr;
-    if (!ConvertStringSidToSidW(TokenSid(kind).c_str(), &sid)) throw LastWin32Error();
-    const LocalMemory<void> owned(sid);
-    if (EqualSid(owner, sid)) return true;
-  }
-  return false;
+  return EqualSid(owner, TokenSid(TokenUser).get()) || EqualSid(owner, TokenSid(TokenOwner).get());
 }
 
 // Full control for the user and the system; reading and running for administrators, so that an

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <memory>
 #include <utility>
 
 namespace hanamizu::win32 {
@@ -105,5 +106,12 @@ using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;  // CreateCompatibleDC
 using ScreenDc = UniqueHandle<ScreenDcTraits>;  // GetDC(nullptr)
 using IconHandle = UniqueHandle<IconTraits>;    // LoadImageW without LR_SHARED
+
+// What the system allocated for the caller with LocalAlloc (security descriptors, SID texts).
+struct LocalFreeDeleter {
+  void operator()(void* memory) const { LocalFree(memory); }
+};
+template <class T>
+using LocalMemory = std::unique_ptr<T, LocalFreeDeleter>;
 
 }  // namespace hanamizu::win32

@@ -97,6 +97,18 @@ std::string ReadAt(HANDLE file, uint64_t offset, size_t size, const std::string&
   return bytes;
 }
 
+// A file the launcher has just written, opened while another program lets go of it; an invalid
+// handle when it could not be, the reason in GetLastError.
+FileHandle OpenWhileHeld(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+  FileHandle file;
+  RetriedWhileHeld([&] {
+    file = FileHandle(CreateFileW(FilePath(path).c_str(), access, share, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !!file;
+  });
+  return file;
+}
+
 void DeleteIfThere(const std::string& path) {
   if (!RetriedWhileHeld([&] {
         return DeleteFileW(FilePath(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
@@ -157,12 +169,8 @@ class Win32PartialFile : public PartialFile {
 
   // Held by a scanner for a moment, it is waited for; held for longer, the part is kept.
   std::optional<PartInfo> Info() override {
-    FileHandle file;
-    if (!RetriedWhileHeld([&] {
-          file = FileHandle(CreateFileW(FilePath(info_).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-          return !!file;
-        })) {
+    const FileHandle file = OpenWhileHeld(info_, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!file) {
       if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)
         return std::nullopt;
       throw FileError(info_);
@@ -236,14 +244,8 @@ class Win32PartialFile : public PartialFile {
     }
     const FileIdentity renamed = IdentityOf(file_.get(), target_);
     if (!CloseHandle(file_.release())) throw FileError(target_);
-    FileHandle held;
-    if (!RetriedWhileHeld([&] {
-          held = FileHandle(CreateFileW(FilePath(target_).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-          return !!held;
-        })) {
-      throw FileError(target_);
-    }
+    FileHandle held = OpenWhileHeld(target_, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!held) throw FileError(target_);
     if (!IdentityOf(held.get(), target_).Same(renamed)) {
       held.reset();  // not what was checked: it goes
       DeleteIfThere(target_);
@@ -266,14 +268,9 @@ class Win32PartialFile : public PartialFile {
  private:
   // Others may read the part, or rename it away (which the commit finds), but never write.
   void Open(DWORD disposition) {
-    if (!RetriedWhileHeld([&] {
-          file_ = FileHandle(CreateFileW(FilePath(part_).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-          return !!file_;
-        })) {
-      throw FileError(part_);
-    }
+    file_ = OpenWhileHeld(part_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                          disposition);
+    if (!file_) throw FileError(part_);
     end_ = Size();
   }
 
@@ -282,14 +279,8 @@ class Win32PartialFile : public PartialFile {
   void Describe(const PartInfo& info) {
     const std::string text = "url=" + info.url + "\nvalidator=" + info.validator +
                              "\nlength=" + (info.length ? std::to_string(*info.length) : "") + "\n";
-    FileHandle written;
-    if (!RetriedWhileHeld([&] {
-          written = FileHandle(CreateFileW(FilePath(info_).c_str(), GENERIC_WRITE, 0, nullptr,
-                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-          return !!written;
-        })) {
-      throw FileError(info_);
-    }
+    const FileHandle written = OpenWhileHeld(info_, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (!written) throw FileError(info_);
     WriteWhole(written.get(), text, info_);
   }
 
