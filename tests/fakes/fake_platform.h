@@ -249,7 +249,10 @@ class FakePlatform : public FileSystem,
     std::string Read(uint64_t offset, size_t size) override {
       return part().bytes.substr(offset, size);
     }
-    void Restart(const PartInfo& info) override { part() = {"", info, 0}; }
+    void Restart(const PartInfo& info) override {
+      fake_.Note("Restart");
+      part() = {"", info, 0};
+    }
     void Continue(const PartInfo& info) override { part().info = info; }
     void Write(std::string_view bytes) override {
       fake_.Note("Write");

@@ -234,7 +234,7 @@ const FlowCase kFlows[] = {
     {"the whole instead of the rest", Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + kRestFetched},
     {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
      kTaken + J{kDownload[0], kDropped} + Unexpected("いっぱいです。")},
-    {"too little room for the length announced", Serve(kNewer) + kLittleRoom, Check(-1), kTaken + J{kDownload[0]} + kNoRoom},
+    {"too little room for the length announced: no part begun", Serve(kNewer) + kLittleRoom + Failing("Restart", kMissing), Check(-1), kTaken + J{kDownload[0]} + kNoRoom},
     {"a kept part that failed its check, then too little room for the whole: nothing fetched", ServeBlock(true) + Kept("MZ!package") + kLittleRoom, Check(-1),
      kKeyedList + J{kOffer, kPrivate, kDropped} + kNoRoom},
     {"the largest list", Serve({0, 8, 1, 26, std::string(65535, '/'), std::string(65531, 'x') + ".exe"}) + kCancel, Check(0), kOffered},
