@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ansi_codec.h"
@@ -78,6 +79,18 @@ class PartialFile : public ByteSink {
   virtual void Discard() = 0;  // the part and what identifies it go; a failure is an error
 };
 
+// The launcher's own log, for whoever supports the PC: lines of UTF-8 text, each stamped with
+// the local time to the millisecond and its offset from UTC. Past kLogMostBytes the file is
+// renamed as the previous log (NAME.previous.log, replacing an earlier one) and a new one begins.
+inline constexpr uint64_t kLogMostBytes = 1'000'000;  // under 1 MiB, a line or two of a rival too
+class LogFile {
+ public:
+  virtual ~LogFile() = default;
+  // The whole line in one write, so that two launchers writing at once each write whole lines;
+  // a line that cannot be written is dropped without a word.
+  virtual void Append(std::string_view line) noexcept = 0;
+};
+
 enum class RegistryRoot { kUsers };
 inline constexpr uint32_t kRegSz = 1;
 
@@ -118,6 +131,9 @@ class FileSystem {
   virtual std::string ReadFileStart(const std::string& path, size_t max_bytes) = 0;
   // The bytes free for the user on the volume of a folder.
   virtual uint64_t FreeSpace(const std::string& folder) = 0;
+  // The log at path (its folders made as needed), open until what is returned goes; nothing
+  // when it cannot be opened, which is no error.
+  virtual std::unique_ptr<LogFile> OpenLog(const std::string& path) noexcept = 0;
 };
 
 class SettingsStore {
@@ -171,6 +187,8 @@ class SystemServices {
   virtual int64_t UnixTime() = 0;
   // The user's local application data folder (FOLDERID_LocalAppData), without a trailing "\".
   virtual std::string LocalAppDataFolder() = 0;
+  // The running process's identifier, which the system's own tools show.
+  virtual uint32_t ProcessId() = 0;
   // An environment variable; nothing when it is not set.
   virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
   // Stops the process at once.

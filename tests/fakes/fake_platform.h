@@ -52,6 +52,7 @@ class FakePlatform : public FileSystem,
                      public ProcessLauncher {
  public:
   std::vector<std::string> journal;
+  std::vector<std::string> log;  // the launcher's own log, line by line
   std::string launcher_dir = "C:\\Tools\\Ledger", arguments = "boot";
   std::vector<std::string> modules = {"PRT1.EXE"};  // what a listing of PRT*.EXE finds
   std::map<std::string, std::string> files;         // by path: the contents of normal files
@@ -112,6 +113,10 @@ class FakePlatform : public FileSystem,
     return files.at(path).substr(0, max_bytes);
   }
   uint64_t FreeSpace(const std::string&) override { return free_space; }
+  std::unique_ptr<LogFile> OpenLog(const std::string& path) noexcept override {
+    log.push_back("open " + path);
+    return std::make_unique<Log>(*this);
+  }
 
   std::string ReadSetting(const std::string& app, const std::string& section,
                           const std::string& key) override {
@@ -156,6 +161,7 @@ class FakePlatform : public FileSystem,
   double MonotonicSeconds() override { return clock; }
   int64_t UnixTime() override { return 1'800'000'000; }
   std::string LocalAppDataFolder() override { return "C:\\Users\\u\\AppData\\Local"; }
+  uint32_t ProcessId() override { return 4242; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override {
     const auto found = env.find(name);
     return found == env.end() ? std::nullopt : std::optional(found->second);
@@ -202,6 +208,12 @@ class FakePlatform : public FileSystem,
   }
 
  private:
+  struct Log : LogFile {
+    explicit Log(FakePlatform& fake) : fake(fake) {}
+    void Append(std::string_view line) noexcept override { fake.log.emplace_back(line); }
+    FakePlatform& fake;
+  };
+
   class Splash : public SplashWindow {
    public:
     explicit Splash(FakePlatform& fake) : fake_(fake) {}

@@ -180,4 +180,9 @@ std::string Win32FileSystem::ReadFileStart(const std::string& path, size_t max_b
   return bytes;
 }
 
+// The Windows log file follows.
+std::unique_ptr<LogFile> Win32FileSystem::OpenLog(const std::string&) noexcept {
+  return nullptr;
+}
+
 }  // namespace hanamizu::win32

@@ -32,6 +32,7 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<PartialFile> OpenPartialFile(const std::string& target) override;
   std::string ReadFileStart(const std::string& path, size_t max_bytes) override;
   uint64_t FreeSpace(const std::string& folder) override;
+  std::unique_ptr<LogFile> OpenLog(const std::string& path) noexcept override;
 
  private:
   std::string launcher_directory_;

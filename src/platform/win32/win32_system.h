@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "platform/platform.h"
@@ -13,6 +15,7 @@ class Win32SystemServices : public SystemServices {
   double MonotonicSeconds() override;
   int64_t UnixTime() override;
   std::string LocalAppDataFolder() override;
+  uint32_t ProcessId() override { return GetCurrentProcessId(); }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   [[noreturn]] void EndProcess() override;
 };
