@@ -15,6 +15,7 @@ struct DownloadStart {
   bool partial = false;
   std::string validator;                 // the ETag when it is a strong one, else empty
   std::optional<uint64_t> whole_length;  // of the whole file: Content-Length, or a 206's TOTAL
+  int status = 200;                      // of the final answer
 };
 
 // Where a download's bytes go, in the order they arrive, on the caller's thread.

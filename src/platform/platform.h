@@ -19,6 +19,8 @@
 
 namespace hanamizu {
 
+class LaunchLog;  // common/launch_log.h
+
 struct LocalTime {
   int year = 0;
   int month = 0;
@@ -204,6 +206,7 @@ struct Platform {
   HttpClient& http;
   ProcessLauncher& processes;
   Crypto& crypto;
+  LaunchLog& log;
   // The publisher's public keys (PEM) built in; with any, only signed update lists are used.
   std::vector<std::string> publisher_keys = {};
 };

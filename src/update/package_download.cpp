@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/app_error.h"
+#include "common/launch_log.h"
 #include "common/text.h"
 #include "update/background_sha256.h"
 
@@ -80,6 +81,12 @@ class PackageSink : public ByteSink {
   void Start(const DownloadStart& start) override {
     if (start.partial && !(kept_ && start.offset == size_ && start.validator == kept_->validator &&
                            start.whole_length == kept_->length)) {
+      const auto number = [](std::optional<uint64_t> n) { return n ? std::to_string(*n) : "?"; };
+      platform_.log.Write(
+          "partial answer (HTTP " + std::to_string(start.status) + ") refused: it starts at " +
+          number(start.offset) + " of " + number(start.whole_length) + ", validator " +
+          start.validator + "; asked for the rest from " + std::to_string(size_) + " of " +
+          (kept_ ? number(kept_->length) + ", validator " + kept_->validator : "nothing kept"));
       throw AppError(kErrorInternal, "サーバーの応答が求めた続きではありません (" + url_ + ")",
                      Condition::kUnusableRange);
     }
@@ -88,7 +95,9 @@ class PackageSink : public ByteSink {
       size_ = 0;
     }
     whole_length_ = start.whole_length;
-    if (block_ && whole_length_ && *whole_length_ != block_->package_size) Mismatch();
+    if (block_ && whole_length_ && *whole_length_ != block_->package_size) {
+      Mismatch("the server announces " + std::to_string(*whole_length_) + " bytes");
+    }
     CheckRoom(whole_length_);
     const PartInfo info{url_, start.validator, start.whole_length};
     if (start.partial) {
@@ -101,7 +110,10 @@ class PackageSink : public ByteSink {
   // A write that fails (a full disk, most likely) leaves no part behind to keep the disk full.
   void Write(std::string_view bytes) override {
     size_ += bytes.size();
-    if (block_ && size_ > block_->package_size) Mismatch();  // no need to fill the disk to know
+    arrived_ += bytes.size();
+    if (block_ && size_ > block_->package_size) {  // no need to fill the disk to know
+      Mismatch("more arrived than the released size (" + std::to_string(size_) + " bytes so far)");
+    }
     hash_->Add(bytes);
     try {
       part_.Write(bytes);
@@ -130,15 +142,26 @@ class PackageSink : public ByteSink {
                      Condition::kBodyCutShort);
     }
     const Sha256Digest digest = hash_->Finish();
-    if (size_ != *length || part_.Size() != size_ || (block_ && digest != block_->package_sha256))
-      Mismatch();
+    const std::string figures = "expected " + std::to_string(*length) + " bytes" +
+                                (block_ ? ", SHA-256 " + DigestHex(block_->package_sha256)
+                                        : " (the server's length; no signed block)") +
+                                "; received " + std::to_string(size_) + " bytes, SHA-256 " +
+                                DigestHex(digest);
+    if (size_ != *length) Mismatch(figures);
+    if (part_.Size() != size_) {
+      Mismatch(figures + "; the part on the disk holds " + std::to_string(part_.Size()) + " bytes");
+    }
+    if (block_ && digest != block_->package_sha256) Mismatch(figures);
+    platform_.log.Write("package check passed: " + figures);
     return digest;
   }
   uint64_t size() const { return size_; }
+  uint64_t arrived() const { return arrived_; }  // over the network, by every attempt
 
  private:
   void Reset() { hash_ = std::make_unique<BackgroundSha256>(platform_.crypto.StartSha256()); }
-  [[noreturn]] void Mismatch() {
+  [[noreturn]] void Mismatch(const std::string& figures) {
+    platform_.log.Write("package check failed: " + figures);
     part_.Discard();
     throw AppError(
         kBadSignature,
@@ -154,9 +177,41 @@ class PackageSink : public ByteSink {
   bool room_checked_ = false;
   std::optional<PartInfo> kept_;
   std::unique_ptr<Sha256> hash_;
-  uint64_t size_ = 0;
+  uint64_t size_ = 0, arrived_ = 0;
   std::optional<uint64_t> whole_length_;
 };
+
+// Why a part that an earlier attempt kept is not worth going on from: only a recent part of
+// this address, of a version a strong validator names and of a length that the released package
+// has, is.
+std::optional<std::string> UnusablePart(PartialFile& part, const std::optional<PartInfo>& kept,
+                                        uint64_t size, const std::string& url,
+                                        const std::optional<IntegrityBlock>& block) {
+  if (!kept) return "nothing says what it is";
+  if (kept->url != url) return "it is of another address, " + kept->url;
+  if (kept->validator.empty()) return "no strong validator names its version";
+  if (!kept->length) return "its whole length is unknown";
+  if (block && kept->length != block->package_size) {
+    return "it is of a file of " + std::to_string(*kept->length) + " bytes, the release has " +
+           std::to_string(block->package_size);
+  }
+  if (size == 0) return "it is empty";
+  if (size > *kept->length) {
+    return "it is longer than its file of " + std::to_string(*kept->length) + " bytes";
+  }
+  if (const double age = part.AgeDays(); age > kMostPartAgeDays) {
+    return "it last grew " + std::to_string(static_cast<int>(age)) + " days ago";
+  }
+  return std::nullopt;
+}
+
+// The bytes, the time and the rate of a download, for the log.
+std::string Figures(uint64_t bytes, double from, double to) {
+  const long long ms = Milliseconds(from, to);
+  const uint64_t rate = ms > 0 ? bytes * 1000 / 1024 / static_cast<uint64_t>(ms) : 0;
+  return std::to_string(bytes) + " bytes in " + std::to_string(ms) + " ms (" +
+         std::to_string(rate) + " KiB/s)";
+}
 
 // A download's folder, named for the package's address: a part kept for a resume is found again,
 // and another release gets a folder of its own.
@@ -189,8 +244,16 @@ void CheckHeldPackage(Platform& platform, HeldFile& held, uint64_t size,
     hash.Add(piece);
     platform.ui.DoEvents();
   }
-  if (read == size && hash.Finish() == digest) return;
+  const Sha256Digest held_digest = hash.Finish();
+  const std::string figures = std::to_string(read) + " bytes, SHA-256 " + DigestHex(held_digest) +
+                              "; checked " + std::to_string(size) + " bytes, SHA-256 " +
+                              DigestHex(digest);
   const std::string path = held.Path();
+  if (read == size && held_digest == digest) {
+    platform.log.Write("held package " + path + " read again: " + figures);
+    return;
+  }
+  platform.log.Write("held package " + path + " changed after its check: " + figures);
   held.Discard();
   throw AppError(kFileInvalid, "ダウンロードしたパッケージが確認の後で変わりました (" + path + ")",
                  Condition::kPackageMismatch);
@@ -215,12 +278,13 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
   platform.files.CheckReplaceable(target);
   const std::optional<PartInfo> kept = part->Info();
   const uint64_t size = part->Size();
-  // Only a recent part of this address, of a version a strong validator names and of a length
-  // that the released package has, is worth going on from.
-  const bool usable = kept && kept->url == url && !kept->validator.empty() && kept->length &&
-                      (!block || kept->length == block->package_size) && size > 0 &&
-                      size <= *kept->length && part->AgeDays() <= kMostPartAgeDays;
-  if (!usable && (kept || size > 0)) part->Discard();
+  platform.log.Write("package " + url + " into " + target);
+  const std::optional<std::string> unusable = UnusablePart(*part, kept, size, url, block);
+  const bool usable = !unusable;
+  if (unusable && (kept || size > 0)) {
+    platform.log.Write("kept part of " + std::to_string(size) + " bytes dropped: " + *unusable);
+    part->Discard();
+  }
   PackageSink sink(platform, *part, url, folder, block);
   const auto commit = [&](const Sha256Digest& digest) {
     std::unique_ptr<HeldFile> held = part->Commit();
@@ -231,6 +295,8 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
   DownloadRequest request{.progress = progress};
   if (usable) request.resume = sink.TakeOver(*kept);
   if (request.resume && request.resume->offset == *kept->length) {
+    platform.log.Write("kept part is whole (" + std::to_string(size) +
+                       " bytes): checked without a download");
     std::optional<Sha256Digest> digest;
     try {  // nothing is left to ask for: the part is checked as it is
       digest = sink.Check();
@@ -242,8 +308,26 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
     if (digest) return commit(*digest);
   }
   sink.CheckRoom(block ? block->package_size : request.resume ? kept->length : std::nullopt);
+  const auto download = [&] {
+    platform.log.Write(request.resume ? "resumed from " + std::to_string(request.resume->offset) +
+                                            " of " + std::to_string(*kept->length) + " bytes"
+                                      : std::string("whole file"));
+    const double start = platform.system.MonotonicSeconds();
+    const uint64_t before = sink.arrived();
+    try {
+      platform.http.Download(url, sink, request);
+    } catch (const AppError& error) {
+      platform.log.Write(
+          "download failed after " +
+          Figures(sink.arrived() - before, start, platform.system.MonotonicSeconds()) + ": " +
+          ErrorWords(error));
+      throw;
+    }
+    platform.log.Write("received " +
+                       Figures(sink.arrived() - before, start, platform.system.MonotonicSeconds()));
+  };
   try {
-    platform.http.Download(url, sink, request);
+    download();
   } catch (const AppError& error) {
     // No rest to send, or an answer that is not the rest asked for: the whole file, once.
     if (!request.resume || (error.condition() != Condition::kRangeNotSatisfiable &&
@@ -253,7 +337,7 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
     part->Discard();
     request.resume.reset();
     sink.StartOver();
-    platform.http.Download(url, sink, request);
+    download();
   }
   return commit(sink.Check());
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "common/app_error.h"
+#include "common/launch_log.h"
 #include "config/config_sources.h"
 #include "update/package_download.h"
 #include "update/update_integrity.h"
@@ -47,6 +48,7 @@ void Warn(UserInterface& ui, const std::string& text, MessageIcon icon) {
 class ListSink : public ByteSink {
  public:
   explicit ListSink(PendingFile& file) : file_(file) {}
+  void Start(const DownloadStart& start) override { status_ = start.status; }
   void Write(std::string_view bytes) override {
     received_ += bytes.size();
     if (received_ > kListMostBytes) {
@@ -54,17 +56,33 @@ class ListSink : public ByteSink {
     }
     file_.Write(bytes);
   }
+  std::string Figures(double start, double end) const {
+    return "HTTP " + std::to_string(status_) + ", " + std::to_string(received_) + " bytes, " +
+           std::to_string(Milliseconds(start, end)) + " ms";
+  }
 
  private:
   PendingFile& file_;
   size_t received_ = 0;
+  int status_ = 0;
 };
 
 void DownloadList(Platform& platform, const std::string& url, const std::string& path) {
   const std::unique_ptr<PendingFile> file = platform.files.CreatePendingFile(path);
   ListSink sink(*file);
-  platform.http.Download(url, sink, {.whole_deadline = true});
-  file->Commit();
+  const double start = platform.system.MonotonicSeconds();
+  try {
+    platform.http.Download(url, sink, {.whole_deadline = true});
+    file->Commit();
+  } catch (const AppError& error) {
+    platform.log.Write("list " + url + " failed (" +
+                       sink.Figures(start, platform.system.MonotonicSeconds()) +
+                       "): " + ErrorWords(error));
+    throw;
+  }
+  platform.log.Write("list " + url + ": " +
+                     sink.Figures(start, platform.system.MonotonicSeconds()) + ", saved as " +
+                     path);
 }
 
 // The package's progress on the splash window, taken away when the download ends either way.
@@ -92,19 +110,22 @@ class SplashProgress : public DownloadProgress {
 // Whether the list may be used: a launcher with the publisher's keys takes only a list one of
 // them signed for this list name, no older than one this user accepted before, and not expired;
 // the highest sequence accepted is kept with the user's settings, whatever follows.
-bool AcceptSignedList(Platform& platform, std::string_view list, const std::string& list_name,
+bool AcceptSignedList(Platform& platform, std::string_view list,
+                      const std::optional<IntegrityBlock>& block, const std::string& list_name,
                       const std::string& registry_prefix) {
-  if (platform.publisher_keys.empty()) return true;
   const std::string app = SettingsAppName(registry_prefix);
-  const std::string kept = platform.settings.ReadSetting(app, kSettingsSection, kKeyListSequence);
   uint64_t highest = 0;
-  std::from_chars(kept.data(), kept.data() + kept.size(), highest);
-  const ListContext context{list_name, highest, platform.system.UnixTime()};
-  if (JudgeList(list, platform.publisher_keys, context, platform.crypto, platform.files.Ansi()) !=
-      ListVerdict::kTrusted) {
-    return false;
+  if (!platform.publisher_keys.empty()) {
+    const std::string kept = platform.settings.ReadSetting(app, kSettingsSection, kKeyListSequence);
+    std::from_chars(kept.data(), kept.data() + kept.size(), highest);
   }
-  const uint64_t sequence = ReadIntegrityBlock(list, platform.files.Ansi())->sequence;
+  const ListContext context{list_name, highest, platform.system.UnixTime()};
+  const ListJudgement judgement =
+      JudgeList(list, block, platform.publisher_keys, context, platform.crypto);
+  platform.log.Write("list verdict " + JudgementWords(judgement));
+  if (judgement.verdict != ListVerdict::kTrusted) return false;
+  if (!judgement.keys) return true;
+  const uint64_t sequence = block->sequence;
   if (sequence > highest) {
     platform.settings.WriteSetting(app, kSettingsSection, kKeyListSequence,
                                    std::to_string(sequence));
@@ -136,22 +157,42 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     DownloadList(platform, base + listName, list_path);
     const std::string bytes = platform.files.ReadFileStart(list_path, kListMostBytes);
     const UpdateListRecord list = ReadUpdateListRecord(bytes, platform.files.Ansi());
+    const std::optional<IntegrityBlock> block = ReadIntegrityBlock(bytes, platform.files.Ansi());
 
-    if (!AcceptSignedList(platform, bytes, listName, registry_prefix) ||
-        !IsUsablePackageFile(list.PackageFile)) {
+    const bool usable_name = IsUsablePackageFile(list.PackageFile);
+    if (!usable_name) {
+      platform.log.Write("list unusable: its package file \"" + list.PackageFile +
+                         "\" is no plain name ending in .exe");
+    }
+    if (!AcceptSignedList(platform, bytes, block, listName, registry_prefix) || !usable_name) {
       Warn(ui, kListUnusable, MessageIcon::kExclamation);
       return -1;
     }
+    const std::string versions = "versions: server " +
+                                 VersionText(list.ServerMajor, list.ServerMinor, list.ServerBuild) +
+                                 ", installed " + VersionText(major, minor, build);
     if (list.ServerMajor != major) {
+      platform.log.Write(versions + ": another major version, refused");
       Warn(ui, kVersionMismatch + std::to_string(list.ServerMajor), MessageIcon::kExclamation);
       return -1;
     }
-    if (!IsNewerVersion(list.ServerMinor, list.ServerBuild, minor, build)) return 0;
-    if (ui.ShowMessage(OfferText(list, major, minor, build), kOfferCaption,
-                       MessageButtons::kOkCancel, MessageIcon::kNone) != MessageAnswer::kOk) {
+    if (!IsNewerVersion(list.ServerMinor, list.ServerBuild, minor, build)) {
+      platform.log.Write(versions + ": not newer, nothing to do");
       return 0;
     }
-    if (list.DownloadMode != 0) return DownloadModeResult(list.DownloadMode);
+    platform.log.Write(versions + ": newer, offered");
+    if (ui.ShowMessage(OfferText(list, major, minor, build), kOfferCaption,
+                       MessageButtons::kOkCancel, MessageIcon::kNone) != MessageAnswer::kOk) {
+      platform.log.Write("offer declined");
+      return 0;
+    }
+    platform.log.Write("offer accepted");
+    if (list.DownloadMode != 0) {
+      platform.log.Write("download mode " + std::to_string(list.DownloadMode) +
+                         ": not downloaded, result " +
+                         std::to_string(DownloadModeResult(list.DownloadMode)));
+      return DownloadModeResult(list.DownloadMode);
+    }
 
     splash.SetStatusText(list.PackageFile + kDownloading);
     if (PackageName.empty()) PackageName = list.PackageFile;
@@ -161,14 +202,14 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     {
       SplashProgress progress(splash);
       held = DownloadPackage(platform, list.PackageLocation + list.PackageFile, UpdateDir,
-                             PackageName, ReadIntegrityBlock(bytes, platform.files.Ansi()),
-                             &progress);
+                             PackageName, block, &progress);
     }
     if (package) *package = std::move(held);
     Warn(ui, kPackageReady, MessageIcon::kInformation);
     return 1;
   };
   return WithTrap(body, [&](const AppError& error) -> int16_t {
+    platform.log.Write("update failed: " + ErrorWords(error));
     if (error.condition() == Condition::kListTooLong) {
       Warn(ui, kListUnusable, MessageIcon::kExclamation);
     } else if (error.condition() == Condition::kDownloadInProgress) {

@@ -1,6 +1,8 @@
 #include "update/update_integrity.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "common/app_error.h"
 #include "update/publisher_key.h"
@@ -48,6 +50,26 @@ bool SameName(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     return lower(x) == lower(y);
   });
+}
+
+ListVerdict Verdict(std::string_view list, const std::optional<IntegrityBlock>& block,
+                    const std::vector<std::string>& publisher_keys, const ListContext& context,
+                    Crypto& crypto) {
+  if (publisher_keys.empty()) return ListVerdict::kTrusted;
+  if (!block) return ListVerdict::kNoBlock;
+  if (block->version == 1) return ListVerdict::kFirstBlock;
+  const Sha256Digest digest = DigestOf(list.substr(0, block->signed_length), crypto);
+  const bool signed_by_one =
+      std::any_of(publisher_keys.begin(), publisher_keys.end(), [&](const std::string& pem) {
+        const std::optional<P256PublicKey> key = ReadPublicKeyPem(pem);
+        return key && crypto.VerifyP256(*key, digest, block->signature);
+      });
+  if (!signed_by_one) return ListVerdict::kNoSignature;
+  if (!SameName(block->product, context.product)) return ListVerdict::kOtherProduct;
+  if (block->sequence < context.highest_accepted) return ListVerdict::kOlderSequence;
+  if (block->expires != 0 && context.now - kExpiryToleranceSeconds > block->expires)
+    return ListVerdict::kExpired;
+  return ListVerdict::kTrusted;
 }
 
 }  // namespace
@@ -99,24 +121,62 @@ std::string WriteSignedList(std::string_view record, const ReleaseFields& releas
   return list.append(signature.begin(), signature.end());
 }
 
-ListVerdict JudgeList(std::string_view list, const std::vector<std::string>& publisher_keys,
-                      const ListContext& context, Crypto& crypto, const AnsiCodec& ansi) {
-  if (publisher_keys.empty()) return ListVerdict::kTrusted;
-  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list, ansi);
-  if (!block) return ListVerdict::kNoBlock;
-  if (block->version == 1) return ListVerdict::kFirstBlock;
-  const Sha256Digest digest = DigestOf(list.substr(0, block->signed_length), crypto);
-  const bool signed_by_one =
-      std::any_of(publisher_keys.begin(), publisher_keys.end(), [&](const std::string& pem) {
-        const std::optional<P256PublicKey> key = ReadPublicKeyPem(pem);
-        return key && crypto.VerifyP256(*key, digest, block->signature);
-      });
-  if (!signed_by_one) return ListVerdict::kNoSignature;
-  if (!SameName(block->product, context.product)) return ListVerdict::kOtherProduct;
-  if (block->sequence < context.highest_accepted) return ListVerdict::kOlderSequence;
-  if (block->expires != 0 && context.now - kExpiryToleranceSeconds > block->expires)
-    return ListVerdict::kExpired;
-  return ListVerdict::kTrusted;
+ListJudgement JudgeList(std::string_view list, const std::optional<IntegrityBlock>& block,
+                        const std::vector<std::string>& publisher_keys, const ListContext& context,
+                        Crypto& crypto) {
+  ListJudgement judgement{ListVerdict::kTrusted, block, context, !publisher_keys.empty()};
+  judgement.verdict = Verdict(list, block, publisher_keys, context, crypto);
+  return judgement;
+}
+
+std::string DigestHex(const Sha256Digest& digest) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const uint8_t byte : digest) text += {kHex[byte >> 4], kHex[byte & 15]};
+  return text;
+}
+
+std::string UtcDateText(int64_t unix_seconds) {
+  if (unix_seconds == 0) return "never";
+  using namespace std::chrono;
+  const sys_seconds time{seconds(unix_seconds)};
+  const year_month_day date{floor<days>(time)};
+  const hh_mm_ss clock{time - floor<days>(time)};
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d UTC", int{date.year()},
+                unsigned{date.month()}, unsigned{date.day()},
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
+  return text;
+}
+
+std::string JudgementWords(const ListJudgement& judgement) {
+  const std::optional<IntegrityBlock>& block = judgement.block;
+  const ListContext& context = judgement.context;
+  switch (judgement.verdict) {
+    case ListVerdict::kTrusted:
+      if (!judgement.keys) return "trusted: this launcher has no publisher keys and checks no list";
+      return "trusted: signed for " + block->product + ", sequence " +
+             std::to_string(block->sequence) + " (highest accepted " +
+             std::to_string(context.highest_accepted) + "), expires " + UtcDateText(block->expires);
+    case ListVerdict::kNoBlock:
+      return "no block: the list has no signed block after its record";
+    case ListVerdict::kFirstBlock:
+      return "first block: the list has the first block (HMZ1), which a launcher with keys "
+             "refuses";
+    case ListVerdict::kNoSignature:
+      return "no signature: none of the publisher's keys verifies the list's signature";
+    case ListVerdict::kOtherProduct:
+      return "other list: signed for " + block->product + ", not " + context.product;
+    case ListVerdict::kOlderSequence:
+      return "older sequence: the list's sequence " + std::to_string(block->sequence) +
+             " is older than " + std::to_string(context.highest_accepted) +
+             ", the highest accepted";
+    case ListVerdict::kExpired:
+      return "expired: the list expired on " + UtcDateText(block->expires) +
+             "; the PC's clock says " + UtcDateText(context.now) + " (a day's tolerance)";
+  }
+  return "unknown verdict";
 }
 
 }  // namespace hanamizu

@@ -75,7 +75,26 @@ struct ListContext {
   uint64_t highest_accepted = 0;  // of the sequences this user's launcher has accepted
   int64_t now = 0;                // Unix seconds UTC
 };
-ListVerdict JudgeList(std::string_view list, const std::vector<std::string>& publisher_keys,
-                      const ListContext& context, Crypto& crypto, const AnsiCodec& ansi);
+// The verdict with what it compared.
+struct ListJudgement {
+  ListVerdict verdict = ListVerdict::kTrusted;
+  std::optional<IntegrityBlock> block;
+  ListContext context;
+  bool keys = false;  // whether there were keys to judge with
+};
+// block: the one list holds (ReadIntegrityBlock), read once by the caller.
+ListJudgement JudgeList(std::string_view list, const std::optional<IntegrityBlock>& block,
+                        const std::vector<std::string>& publisher_keys, const ListContext& context,
+                        Crypto& crypto);
+
+// The verdict's name and the values that decided it, e.g. "expired: ...": the same words in the
+// launcher's log and in the publisher's tool.
+std::string JudgementWords(const ListJudgement& judgement);
+
+// The digest in lower-case hex.
+std::string DigestHex(const Sha256Digest& digest);
+
+// "2027-01-31 00:00:00 UTC", or "never" for 0.
+std::string UtcDateText(int64_t unix_seconds);
 
 }  // namespace hanamizu

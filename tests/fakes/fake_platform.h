@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/app_error.h"
+#include "common/launch_log.h"
 #include "fakes/test_keys.h"
 #include "platform/platform.h"
 #include "platform/shift_jis.h"
@@ -71,7 +72,9 @@ class FakePlatform : public FileSystem,
   double clock = 1000, seconds_per_box = 0, seconds_per_setting = 0;
   uint64_t free_space = uint64_t{1} << 40;
   std::unique_ptr<SigningCrypto> crypto = MakeSystemCrypto();  // the system's own
-  Platform platform{*this, *this, *this, *this, *this, *this, *this, *crypto};
+  LaunchLog launch_log;
+  LoggedUserInterface logged_ui{*this, launch_log};
+  Platform platform{*this, *this, *this, logged_ui, *this, *this, *this, *crypto, launch_log};
   operator Platform&() { return platform; }
 
   // Journals what happened (unless empty), then throws if the operation is to fail.
@@ -183,6 +186,7 @@ class FakePlatform : public FileSystem,
     if (resume && resume->validator == file.validator) {
       start.offset = resume->offset;
       start.partial = true;
+      start.status = 206;
     }
     if (resume) start = file.rest.value_or(start);
     if (start.partial && start.offset >= file.body.size()) {

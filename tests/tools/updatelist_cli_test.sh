@@ -41,7 +41,7 @@ done <<RULES
 signed.dat pkg.exe --product signed.dat|the list expired on 2020-01-31 00:00:00 UTC
 newer.dat pkg.exe|signed for newer.dat, not di04.dat
 newer.dat pkg.exe --product newer.dat --previous signed.dat|is what newer.dat says
-signed.dat pkg.exe --product signed.dat --previous newer.dat|sequence 2 is older than 3 of newer.dat
+signed.dat pkg.exe --product signed.dat --previous newer.dat|sequence 2 is older than 3, the highest accepted
 RULES
 "$tool" keygen other.pem key.pub.pem >/dev/null 2>&1 && fail "a key overwritten"
 [[ $(stat -c %a key.pem) == 600 ]] || fail "the private key is for others to read too"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -100,13 +99,6 @@ std::pair<uint64_t, Sha256Digest> Measure(const std::string& path, Crypto& crypt
   return {size, hash->Finish()};
 }
 
-std::string Hex(const Sha256Digest& digest) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (const uint8_t byte : digest) text += {kHex[byte >> 4], kHex[byte & 15]};
-  return text;
-}
-
 UpdateListRecord ParseWriteOptions(std::map<std::string, std::string>& options) {
   for (const char* required : {"--version", "--location", "--package"}) {
     if (!options.count(required)) throw BadArgument{std::string(required) + " is missing"};
@@ -157,21 +149,6 @@ int64_t Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
-}
-
-// "2027-01-31 00:00:00 UTC", or "never" for 0.
-std::string DateText(int64_t unix_seconds) {
-  if (unix_seconds == 0) return "never";
-  using namespace std::chrono;
-  const sys_seconds time{seconds(unix_seconds)};
-  const year_month_day date{floor<days>(time)};
-  const hh_mm_ss clock{time - floor<days>(time)};
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d UTC", int{date.year()},
-                unsigned{date.month()}, unsigned{date.day()},
-                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                static_cast<int>(clock.seconds().count()));
-  return text;
 }
 
 // "30d": that many days from now; "2027-01-31": the start of that day, UTC.
@@ -273,31 +250,17 @@ std::optional<std::string> Mismatch(const std::string& product, const std::strin
   std::optional<IntegrityBlock> before;
   if (previous) before = ReadIntegrityBlock(ReadWhole(*previous, kListMostBytes), ansi);
   const ListContext context{product, before ? before->sequence : 0, Now()};
-  switch (JudgeList(list, {PublicKeyPem(ReadPublicKey(key_path))}, context, crypto, ansi)) {
-    case ListVerdict::kTrusted:
-      break;
-    case ListVerdict::kNoBlock:
-      return "the list has no block after its record";
-    case ListVerdict::kFirstBlock:
-      return "the list has the first block (HMZ1), which a launcher with keys refuses";
-    case ListVerdict::kNoSignature:
-      return "the signature does not verify with " + key_path;
-    case ListVerdict::kOtherProduct:
-      return "the list is signed for " + block->product + ", not " + context.product;
-    case ListVerdict::kOlderSequence:
-      return "the list's sequence " + std::to_string(block->sequence) + " is older than " +
-             std::to_string(before->sequence) + " of " + *previous;
-    case ListVerdict::kExpired:
-      return "the list expired on " + DateText(block->expires);
-  }
+  const ListJudgement judgement =
+      JudgeList(list, block, {PublicKeyPem(ReadPublicKey(key_path))}, context, crypto);
+  if (judgement.verdict != ListVerdict::kTrusted) return JudgementWords(judgement);
   if (!package) return std::nullopt;
   const auto [size, hash] = Measure(*package, crypto);
   if (size != block->package_size)
     return "the package is " + std::to_string(size) + " bytes, the list says " +
            std::to_string(block->package_size);
   if (hash != block->package_sha256)
-    return "the package's SHA-256 is " + Hex(hash) + ", the list says " +
-           Hex(block->package_sha256);
+    return "the package's SHA-256 is " + DigestHex(hash) + ", the list says " +
+           DigestHex(block->package_sha256);
   return std::nullopt;
 }
 
@@ -351,10 +314,10 @@ int Show(const std::vector<std::string>& args, std::ostream& out, const AnsiCode
     if (block->version == 2) {
       out << "Product:         " << block->product << "\n"
           << "Sequence:        " << block->sequence << "\n"
-          << "Expires:         " << DateText(block->expires) << "\n";
+          << "Expires:         " << UtcDateText(block->expires) << "\n";
     }
     out << "PackageSize:     " << block->package_size << "\n"
-        << "PackageSHA256:   " << Hex(block->package_sha256) << "\n";
+        << "PackageSHA256:   " << DigestHex(block->package_sha256) << "\n";
     if (options.count("--key")) {
       const auto mismatch =
           Mismatch(kUpdateListName, bytes, options["--key"], nullptr, nullptr, shift_jis, crypto);

@@ -159,6 +159,7 @@ void CheckStatus(HINTERNET request, DWORD status) {
 // weak one, or a date, may stay the same while the bytes change.
 DownloadStart StartOf(HINTERNET request, DWORD status) {
   DownloadStart start;
+  start.status = static_cast<int>(status);
   const std::wstring etag = QueryHeader(request, HTTP_QUERY_ETAG).value_or(L"");
   if (etag.starts_with(L"\"")) start.validator = Narrow(etag);
   start.whole_length = ContentLength(request);

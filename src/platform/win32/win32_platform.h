@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/launch_log.h"
 #include "platform/platform.h"
 #include "update/publisher_keys.h"
 #include "platform/win32/win32_files.h"
@@ -22,8 +23,10 @@ struct Win32Platform {
   Win32HttpClient http;
   Win32ProcessLauncher processes;
   std::unique_ptr<SigningCrypto> crypto = MakeSystemCrypto();
-  Platform platform{
-      files, settings, ini, ui, system, http, processes, *crypto, BuiltInPublisherKeys()};
+  LaunchLog log;
+  LoggedUserInterface logged_ui{ui, log};
+  Platform platform{files, settings,  ini,     logged_ui, system,
+                    http,  processes, *crypto, log,       BuiltInPublisherKeys()};
 };
 
 }  // namespace hanamizu::win32
