@@ -5,6 +5,7 @@
 
 #include "common/app_error.h"
 #include "common/error_message.h"
+#include "common/launch_log.h"
 #include "common/text.h"
 
 namespace hanamizu {
@@ -59,19 +60,36 @@ int16_t Shell_WT(Platform& platform, const std::string& command_line, int window
         const std::string quoted = Get_Shell_PathName(platform.ui, command_line);
         std::unique_ptr<WatchedProcess> process =
             platform.processes.StartProcess(quoted, window_style);
+        platform.log.Write("started " + quoted);
+        const double start = platform.system.MonotonicSeconds();
+        const auto ended = [&](const std::string& how) {
+          platform.log.Write(
+              "ended after " +
+              std::to_string(Milliseconds(start, platform.system.MonotonicSeconds())) +
+              " ms: " + how);
+        };
         for (;;) {
           platform.processes.Sleep(kPollPauseMs);
           // A failed query leaves the exit code at 0, which ends the wait.
-          const uint32_t exit_code = process->ExitCode().value_or(0);
+          const std::optional<uint32_t> code = process->ExitCode();
+          const uint32_t exit_code = code.value_or(0);
           platform.ui.DoEvents();
-          if (exit_code != kStillActive) break;
+          if (exit_code != kStillActive) {
+            ended(code ? "exit code " + std::to_string(exit_code)
+                       : std::string("its exit code could not be read"));
+            break;
+          }
           // A program may itself exit with 259; only the process object tells it apart.
-          if (process->HasEnded()) break;
+          if (process->HasEnded()) {
+            ended("exit code " + std::to_string(exit_code));
+            break;
+          }
         }
         process.reset();
         return 0;
       },
       [&](const AppError& error) -> int16_t {
+        platform.log.Write("Shell_WT failed: " + ErrorWords(error));
         ShowStandardError(platform.ui, error, "Shell_WT");
         return -1;
       });

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/launch_log.h"
 #include "common/path_routines.h"
 #include "common/process_runner.h"
 #include "common/product.h"
@@ -10,6 +11,8 @@
 #include "launcher/launch_rules.h"
 #include "launcher/splash.h"
 #include "update/update_check.h"
+#include "update/update_rules.h"
+#include "update/vendor_update_url.h"
 
 namespace hanamizu {
 namespace {
@@ -43,12 +46,15 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
   std::string launcher_dir = platform.files.LauncherDirectory();
   const std::string main_program = path_no_en(platform, launcher_dir) + "\\" + kMainProgramName;
   if (!platform.files.NormalFileExists(main_program)) {
+    platform.log.Write("main program missing: " + main_program);
     platform.ui.ShowMessage(std::string(kApplicationTitle) + "メインプログラムが存在しません",
                             kApplicationTitle, MessageButtons::kOk, MessageIcon::kNone);
     platform.system.EndProcess();
   }
   const InstalledVersion version = SplitFileVersion(platform.files.FileVersion(main_program));
   const std::string command_line = BuildMainCommandLine(main_program, kinds, extra);
+  platform.log.Write("main program " + main_program + ", version " +
+                     VersionText(version.major, version.minor, version.build));
 
   std::unique_ptr<SplashWindow> splash = fSprash_Load(platform.ui, state.OemTitle);
   splash->ShowModeless();
@@ -62,6 +68,10 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
   const std::string update_switch =
       FillFromDefaultProfile(platform.settings, state.RegistryPrefix, kKeyAutoUpdate);
 
+  platform.log.Write(std::string("auto-update ") +
+                     (AutoUpdateSwitchOn(update_switch) ? "on" : "off") + " (setting \"" +
+                     update_switch + "\"), update address " +
+                     (url.empty() ? std::string(kVendorUpdateUrl) + " (the vendor's)" : url));
   if (AutoUpdateSwitchOn(update_switch)) {
     std::string update_dir = ChooseUpdateDir(platform);
     std::string package_name;
@@ -77,8 +87,10 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
         const std::string path = package->Path();
         platform.processes.ShellOpen(splash->Handle(), path, "1",
                                      path.substr(0, path.rfind('\\') + 1), kShowNormal);
+        platform.log.Write("package started: " + path + "; the launcher ends");
         platform.system.EndProcess();
       } catch (const AppError& error) {
+        platform.log.Write("package not started: " + ErrorWords(error));
         package.reset();
         if (error.condition() != Condition::kCancelled) ShowUnexpectedError(platform.ui, error);
       }

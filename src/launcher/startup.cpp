@@ -2,6 +2,8 @@
 
 #include "common/app_error.h"
 #include "common/error_message.h"
+#include "common/launch_log.h"
+#include "common/launcher_version.h"
 #include "common/path_routines.h"
 #include "common/product.h"
 #include "common/text.h"
@@ -13,12 +15,18 @@ namespace hanamizu {
 bool CommandCheck(Platform& platform, const std::string& arguments) {
   return WithTrap(
       [&] {
-        if (arguments == kCommandWord) return true;
+        if (arguments == kCommandWord) {
+          platform.log.Write("command line \"" + arguments + "\" accepted");
+          return true;
+        }
+        platform.log.Write("command line \"" + arguments + "\" refused: the host suite starts " +
+                           "the launcher with \"" + kCommandWord + "\"");
         platform.ui.ShowMessage(kWrongCommandMessage, kApplicationTitle, MessageButtons::kOk,
                                 MessageIcon::kNone);
         return false;
       },
       [&](const AppError& error) {
+        platform.log.Write("CommandCheck failed: " + ErrorWords(error));
         ShowStandardError(platform.ui, error, "CommandCheck");
         return false;
       });
@@ -46,6 +54,28 @@ std::vector<std::string> EnumerateModules(Platform& platform, const std::string&
   return modules;
 }
 
+// The log of this user and installation, begun with what names the run; without it (no local
+// application data folder, say) the launch goes on unlogged.
+void OpenLaunchLog(Platform& platform, const std::string& dir, const std::string& registry_prefix) {
+  WithTrap(
+      [&] {
+        const std::string app = SettingsAppName(registry_prefix);
+        platform.log.Open(
+            platform.files.OpenLog(LaunchLogPath(platform.system.LocalAppDataFolder(), app)));
+        platform.log.Write(std::string("launcher ") + kLauncherVersion + " in " + dir +
+                           ", process " + std::to_string(platform.system.ProcessId()) +
+                           ", settings " + app);
+      },
+      [](const AppError&) {});
+}
+
+std::string ModuleWords(const std::vector<std::string>& modules, const std::string& dir) {
+  if (modules.size() < 2) return "modules: no PRT*.EXE in " + dir;
+  std::string words = "modules:";
+  for (size_t i = 1; i < modules.size(); ++i) words += (i == 1 ? " " : ", ") + modules[i];
+  return words;
+}
+
 }  // namespace
 
 void Main(Platform& platform) {
@@ -56,6 +86,7 @@ void Main(Platform& platform) {
   OemValues oem = ReadOemFile(platform.ini, dir);
   state.OemTitle = std::move(oem.OemTitle);
   state.RegistryPrefix = std::move(oem.RegistryPrefix);
+  OpenLaunchLog(platform, dir, state.RegistryPrefix);
   SyncFromDefaultProfile(platform.settings, state.RegistryPrefix, kKeyProgramNo);
 
   if (!CommandCheck(platform, platform.system.CommandLineArguments())) {
@@ -63,6 +94,7 @@ void Main(Platform& platform) {
   }
   state.LauncherMode = 2;
   state.ModuleFiles = EnumerateModules(platform, dir);
+  platform.log.Write(ModuleWords(state.ModuleFiles, dir));
 
   if (state.ModuleFiles.size() - 1 >= 1) {
     SeihinKidou(platform, state, kLedgerKinds, "");
@@ -78,6 +110,7 @@ void RunLauncher(Platform& platform) {
     Main(platform);
   } catch (const std::exception& e) {
     // The last word; if even the message box fails, the launcher still ends in order.
+    platform.log.Write("unhandled " + ErrorWords(ToAppError(e)));
     WithTrap(
         [&] {
           platform.ui.ShowMessage(UnhandledErrorMessage(ToAppError(e)), kApplicationTitle,

@@ -76,6 +76,8 @@ class FakePlatform : public FileSystem,
   LoggedUserInterface logged_ui{*this, launch_log};
   Platform platform{*this, *this, *this, logged_ui, *this, *this, *this, *crypto, launch_log};
   operator Platform&() { return platform; }
+  // Logged from the start, as once Main has opened the log.
+  FakePlatform() { launch_log.Open(std::make_unique<Log>(*this)); }
 
   // Journals what happened (unless empty), then throws if the operation is to fail.
   void Note(const std::string& operation, const std::string& entry = "") {
