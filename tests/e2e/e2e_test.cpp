@@ -13,8 +13,10 @@
 #include <future>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "harness.h"
+#include "in_order.h"
 
 namespace hanamizu::probe {
 namespace {
@@ -52,6 +54,7 @@ struct Scenario {
   std::string temp = "update";   // TEMP, where the package goes
   std::string answer = "OK";     // the button pressed on a box that has it, else OK
   bool key_built_in = false;     // the vendor's build, with the tests' publisher key
+  Lines log = {};                // parts of the launcher's own log's lines, in order
 };
 
 const Scenario kScenarios[] = {
@@ -68,12 +71,15 @@ const Scenario kScenarios[] = {
     // Read by the vendor's build: a list signed with its key, list and package over TLS.
     {.name = "UpdateAccepted", .list = "--version 8.1.26 --location {https}pkg/ --package-file {pkg} --sign {key}",
      .transcript = {kSplash, kOffer, "確認|パッケージの更新を開始します。\r\r更新完了後、スタートメニューよりパッケージを起動してください。|OK" + kDownloading, "package \"{local}\\hmz-*\\" + kPackage + "\" 1 in {local}\\hmz-*", kLaunched},
-     .oem = "[SETTING]\r\nREGISTRY=A1\r\n", .folder = "𠮷田 Zoë", .app = "di04A1", .temp = kLongTemp, .key_built_in = true},
+     .oem = "[SETTING]\r\nREGISTRY=A1\r\n", .folder = "𠮷田 Zoë", .app = "di04A1", .temp = kLongTemp, .key_built_in = true,
+     .log = {"launcher 4.0.0.0 in @, process ", "command line \"boot\" accepted", "modules: PRT1.EXE", "auto-update on (setting \"1\"), update address https://127.0.0.1:PORT/UpdateAccepted/",
+             "list https://127.0.0.1:PORT/UpdateAccepted/di04.dat: HTTP 200, ", "list verdict trusted: signed for di04.dat, sequence 1", "versions: server 8.1.26, installed 8.1.25: newer, offered",
+             "offer accepted", "whole file", "package check passed: expected ", "held package {local}\\hmz-*\\" + kPackage + " read again", "package started: {local}"}},
     {.name = "UpdateDeclined", .list = "--version 8.1.26 --location {nginx}pkg/", .transcript = {kSplash, kOffer, kMain, kLaunched}, .answer = "キャンセル"},
     // The vendor's build refuses a list nobody signed.
     {.name = "UnsignedList", .list = "--version 8.1.26 --location {nginx}pkg/",
      .transcript = {kSplash, "確認|自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。|OK [起動中]", kMain, kLaunched},
-     .key_built_in = true},
+     .key_built_in = true, .log = {"list verdict no block: ", "message \"確認\": 自動アップデートの処理が実行できません。  インターネット", "started \"@\\Hanamizu.exe\" LanternfieldOn", "exit code 259"}},
     // 200000 bytes trickle in over 2 s, then nothing: given up at the shipped limits, the windows
     // answering while the transfer stops.
     {.name = "PackageStalled", .list = "--version 8.1.26 --location {faults}hang/10000000/200000/2000/",
@@ -101,7 +107,7 @@ const std::string kLocalRoot = [] {
 std::string Downloaded() {
   for (const auto& folder : std::filesystem::directory_iterator(Wide(kLocalRoot))) {
     const std::string name = "\\" + Utf8(folder.path().filename().wstring());
-    if (name != kEarlier) return kLocalRoot + name + "\\" + kPackage;
+    if (name != kEarlier && name.starts_with("\\hmz-")) return kLocalRoot + name + "\\" + kPackage;
   }
   return "";
 }
@@ -256,11 +262,24 @@ TEST_P(EndToEnd, Scenario) {
   seen.push_back("ﾌﾟﾛｸﾞﾗﾑNo=" + Setting(HKEY_CURRENT_USER, settings, "ﾌﾟﾛｸﾞﾗﾑNo") +
                  " ﾗﾝﾁｬｰ=" + Setting(HKEY_CURRENT_USER, settings, "ﾗﾝﾁｬｰ") + " exit " +
                  std::to_string(launcher.ExitCode()));
-  for (auto& line : seen) {
-    line = std::regex_replace(Replace(Replace(line, kLocalRoot, "{local}"), dir, "@"),
-                              std::regex("hmz-[0-9a-f]{16}"), "hmz-*");
+  // The launcher's own log, each line stamped, addresses without their ports.
+  std::istringstream log_file(ReadBytes(kLocalRoot + "\\" + s.app + "\\launcher.log"));
+  Lines log;
+  for (std::string line; std::getline(log_file, line);) {
+    EXPECT_TRUE(std::regex_search(
+        line, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} [+-]\d\d:\d\d \S.*\r$)")))
+        << line;
+    log.push_back(std::regex_replace(line, std::regex(":[0-9]+/"), ":PORT/"));
+  }
+  for (Lines* lines : {&seen, &log}) {
+    for (auto& line : *lines) {
+      line = std::regex_replace(Replace(Replace(line, kLocalRoot, "{local}"), dir, "@"),
+                                std::regex("hmz-[0-9a-f]{16}"), "hmz-*");
+    }
   }
   EXPECT_EQ(seen, s.transcript);
+  EXPECT_EQ(FirstMissing(log, s.log), "")
+      << ReadBytes(kLocalRoot + "\\" + s.app + "\\launcher.log");
   // Only a package as released starts; the earlier download's folder goes then.
   EXPECT_EQ(started ? ReadBytes(package) : released, released);
   EXPECT_EQ(std::filesystem::exists(Wide(kLocalRoot + kEarlier)), !started);
