@@ -45,11 +45,12 @@ std::string QuoteProgramPath(const std::string& command_line) {
 
 }  // namespace
 
-std::string Get_Shell_PathName(UserInterface& ui, const std::string& command_line) {
+std::string Get_Shell_PathName(Platform& platform, const std::string& command_line) {
   return WithTrap([&] { return QuoteProgramPath(command_line); },
                   [&](const AppError& error) {
-                    ui.ShowMessage(error.description(), "Get_Shell_PathName", MessageButtons::kOk,
-                                   MessageIcon::kNone);
+                    platform.log.Write("Get_Shell_PathName failed: " + ErrorWords(error));
+                    platform.ui.ShowMessage(error.description(), "Get_Shell_PathName",
+                                            MessageButtons::kOk, MessageIcon::kNone);
                     return command_line;
                   });
 }
@@ -57,7 +58,7 @@ std::string Get_Shell_PathName(UserInterface& ui, const std::string& command_lin
 int16_t Shell_WT(Platform& platform, const std::string& command_line, int window_style) {
   return WithTrap(
       [&]() -> int16_t {
-        const std::string quoted = Get_Shell_PathName(platform.ui, command_line);
+        const std::string quoted = Get_Shell_PathName(platform, command_line);
         std::unique_ptr<WatchedProcess> process =
             platform.processes.StartProcess(quoted, window_style);
         platform.log.Write("started " + quoted);

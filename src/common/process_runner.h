@@ -20,7 +20,7 @@ inline constexpr char kNoProgramPathDescription[] =
 // The command line with its program path in double quotes: the whole text when it has no
 // blank, otherwise up to the first blank-separated word that ends in ".exe" (any case). When
 // there is no such word, says so (caption "Get_Shell_PathName") and gives the text unchanged.
-std::string Get_Shell_PathName(UserInterface& ui, const std::string& command_line);
+std::string Get_Shell_PathName(Platform& platform, const std::string& command_line);
 
 // Starts command_line with the show-window code window_style and waits until the program has
 // ended, letting the launcher's windows handle their events every 100 ms meanwhile. 0 once it
