@@ -27,7 +27,7 @@ void MakeFolders(const std::string& folder) {
 
 // Every write lands at the end of the file, wherever other writers have taken it meanwhile.
 FileHandle OpenForAppending(const std::string& path) {
-  return FileHandle(CreateFileW(FilePath(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+  return FileHandle(CreateFileW(FilePath(path).c_str(), FILE_APPEND_DATA,
                                 kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -100,7 +100,7 @@ class Win32LogFile : public LogFile {
   // still too big.
   void Rotate(size_t bytes) {
     file_.reset();
-    const FileHandle named(CreateFileW(FilePath(path_).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+    const FileHandle named(CreateFileW(FilePath(path_).c_str(), DELETE,
                                        kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
     if (named && !Fits(named, bytes)) RenameAs(named, previous_);
     file_ = OpenForAppending(path_);
