@@ -20,6 +20,13 @@ cpu_model() {
     END { printf "%s (family %s, model %s)", n, f, m }' /proc/cpuinfo
 }
 
+# The processes that the watcher saw busy, each with its peak.
+busy_others() {
+  awk '$2 > peak[$1] { peak[$1] = $2 }
+    END { for (n in peak) { printf "%s%s (up to %s %%)", sep, n, peak[n]; sep = ", " } }' \
+    "$work/others.txt"
+}
+
 memory_report() {
   cat <<REPORT
 # Download memory
@@ -59,9 +66,7 @@ TABLE
 results_report() {
   local others launches rounds spread ratio to_file hashed
   local shared="no: no other process was seen busy and the load average was below 0.5 at the start"
-  others=$(awk '$2 > peak[$1] { peak[$1] = $2 }
-    END { for (n in peak) { printf "%s%s (up to %s %%)", sep, n, peak[n]; sep = ", " } }' \
-    "$work/others.txt")
+  others=$(busy_others)
   [[ -n $others ]] || awk "BEGIN { exit !(${load_before%% *} >= 0.5) }" &&
     shared="**yes**: the run shared the machine with other work; its times are indicative only"
   launches=$(values launch run | wc -l) rounds=$(values update download_ms | wc -l)
@@ -181,5 +186,38 @@ $(x86_64-w64-mingw32-objdump -p "$bin/launcher.exe" | sed -n 's/.*DLL Name: //p'
       where=system32
     echo "| $dll | $where |"
   done)
+REPORT
+  echo
+  log_report
+}
+
+# What the launcher's log adds to a launch: log_bench.exe's line.
+log_heading="## The launcher's log"
+log_report() {
+  local others
+  others=$(busy_others)
+  cat <<REPORT
+$log_heading
+
+\`log_bench.exe\` (written by \`bench/run${mode:+ $mode}\` on $started_at; load average before: $load_before,
+after: $load_after; other processes busy: ${others:-none}) opens the log where the launcher keeps
+it, \`%LOCALAPPDATA%\\Hanamizu\\di04BENCH\\launcher.log\` of the bench prefix (ext4), appends the
+$(values log_bench lines) lines of a whole update run ($(values log_bench bytes) bytes with their stamps: the start, oem.ini and
+the settings, the list's address, answer and block, the verdict and versions, the offer's text in
+Japanese, the download's figures, the check, the package, the main program's command line and
+exit code) and lets it go: $(values log_bench launches) launches in one process, each timed with \`steady_clock\`
+(QueryPerformanceCounter). The target is at most 1 ms per launch.
+
+| Figure | ms |
+|---|---|
+| **Per launch, mean** | $(values log_bench mean_ms) |
+| **Per launch, median** | $(values log_bench median_ms) |
+| 99th percentile; longest | $(values log_bench p99_ms); $(values log_bench max_ms) |
+| The first launch (the log's folders made) | $(values log_bench first_ms) |
+| Median of the opening; of the lines; of the release | $(values log_bench open_ms); $(values log_bench append_ms); $(values log_bench release_ms) |
+
+The launches wrote $(awk -v b="$(values log_bench bytes)" -v n="$(values log_bench launches)" 'BEGIN { printf "%.1f", b * n / 1e6 }') MB, so the log was renamed as the previous one
+$(values log_bench rotations) times (those launches took $(values log_bench rotation_ms) ms, median); at the end the log held $(values log_bench log_bytes) bytes and the
+previous one $(values log_bench previous_bytes).
 REPORT
 }

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "common/app_error.h"
@@ -203,6 +205,29 @@ TEST(Backend, FileHeldForAMoment) {
     SetEvent(done.get());
     scanner.join();
   }
+}
+
+// The log, its folders made: two launchers appending in turns, past its bound and the rename as the
+// previous log, give whole lines, each stamped, none lost. A folder in its place: none.
+TEST(Backend, LogFile) {
+  const std::string dir = "D:\\backend\\log", log = dir + Repeat("\\𠮷田 ログ", 40) + "\\a";
+  FreshFolder(dir);
+  Win32FileSystem files(dir);
+  std::multiset<std::string> written, seen;
+  const auto one = files.OpenLog(log + ".log"), two = files.OpenLog(log + ".log");
+  ASSERT_TRUE(one && two);
+  for (int i = 0; i < 12000; ++i)
+    (i % 2 ? one : two)->Append(*written.insert(std::to_string(i) + Repeat("ハ", 30)));
+  const std::regex stamped(R"(\d{4}(-\d\d){2} \d\d(:\d\d){2}\.\d{3} [+-]\d\d:\d\d (.*)\r)");
+  for (const char* name : {".previous.log", ".log"}) {
+    std::istringstream lines(ReadBytes("\\\\?\\" + log + name));
+    EXPECT_LT(lines.str().size(), 1u << 20);
+    std::smatch match;
+    for (std::string line; std::getline(lines, line);)
+      seen.insert(std::regex_match(line, match, stamped) ? match[3].str() : "!" + line);
+  }
+  EXPECT_EQ(seen, written);
+  EXPECT_FALSE(files.OpenLog(dir));
 }
 
 TEST(Backend, MessageBoxesShowTheSystemsIcons) {

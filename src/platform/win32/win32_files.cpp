@@ -8,6 +8,7 @@
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_folders.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_log_file.h"
 #include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_partial_file.h"
 #include "platform/win32/win32_pending_file.h"
@@ -180,9 +181,8 @@ std::string Win32FileSystem::ReadFileStart(const std::string& path, size_t max_b
   return bytes;
 }
 
-// The Windows log file follows.
-std::unique_ptr<LogFile> Win32FileSystem::OpenLog(const std::string&) noexcept {
-  return nullptr;
+std::unique_ptr<LogFile> Win32FileSystem::OpenLog(const std::string& path) noexcept {
+  return OpenWin32LogFile(path);
 }
 
 }  // namespace hanamizu::win32
