@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "harness.h"
-#include "in_order.h"
+#include "../in_order.h"
 
 namespace hanamizu::probe {
 namespace {
