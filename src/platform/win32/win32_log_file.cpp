@@ -27,8 +27,8 @@ void MakeFolders(const std::string& folder) {
 
 // Every write lands at the end of the file, wherever other writers have taken it meanwhile.
 FileHandle OpenForAppending(const std::string& path) {
-  return FileHandle(CreateFileW(FilePath(path).c_str(), FILE_APPEND_DATA,
-                                kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FileHandle(CreateFileW(FilePath(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Whether bytes more keep the file behind a handle within the bound; not when its size is unknown.
@@ -100,8 +100,8 @@ class Win32LogFile : public LogFile {
   // still too big.
   void Rotate(size_t bytes) {
     file_.reset();
-    const FileHandle named(CreateFileW(FilePath(path_).c_str(), DELETE,
-                                       kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    const FileHandle named(CreateFileW(FilePath(path_).c_str(), DELETE, kShareAll, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
     if (named && !Fits(named, bytes)) RenameAs(named, previous_);
     file_ = OpenForAppending(path_);
   }
