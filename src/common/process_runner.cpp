@@ -81,8 +81,9 @@ int16_t Shell_WT(Platform& platform, const std::string& command_line, int window
             break;
           }
           // A program may itself exit with 259; only the process object tells it apart.
+          // It may also have ended since the look: its exit code is read again.
           if (process->HasEnded()) {
-            ended("exit code " + std::to_string(exit_code));
+            ended("exit code " + std::to_string(process->ExitCode().value_or(exit_code)));
             break;
           }
         }

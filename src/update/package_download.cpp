@@ -96,7 +96,8 @@ class PackageSink : public ByteSink {
     }
     whole_length_ = start.whole_length;
     if (block_ && whole_length_ && *whole_length_ != block_->package_size) {
-      Mismatch("the server announces " + std::to_string(*whole_length_) + " bytes");
+      Mismatch("the server announces " + std::to_string(*whole_length_) + " bytes, the list says " +
+               std::to_string(block_->package_size));
     }
     CheckRoom(whole_length_);
     const PartInfo info{url_, start.validator, start.whole_length};

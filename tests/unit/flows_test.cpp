@@ -304,8 +304,8 @@ const FlowCase kLogged[] = {
     {"the package starts; no user information", kUpdateOn + Set("自動ｱｯﾌﾟﾃﾞｰﾄURL", "http://user:secret@u/") + Serve(kNewer, "http://user:secret@u/di04.dat"), Launch,
      {"main program " + kMain + ", version 8.1.25", "auto-update on (setting \"1\"), update address http://u/", "list http://u/di04.dat: HTTP 200",
       "versions: server 8.1.26, installed 8.1.25: newer, offered", "answered OK", "offer accepted", "package started: " + kTarget + "; the launcher ends"}},
-    {"auto-update off, the main program's exit code", [](FakePlatform& f) { f.polls = {{259, false}, {3, true}}; }, Launch,
-     {"auto-update off (setting \"\"), update address " + std::string(kVendorUpdateUrl) + " (the vendor's)", "started \"" + kMain + "\" LanternfieldOn,水門,ポンプ", "ended after 200 ms: exit code 3"}},
+    {"auto-update off, the main program ended since the look", [](FakePlatform& f) { f.polls = {{259, true}, {3, true}}; }, Launch,
+     {"auto-update off (setting \"\"), update address " + std::string(kVendorUpdateUrl) + " (the vendor's)", "started \"" + kMain + "\" LanternfieldOn,水門,ポンプ", "ended after 100 ms: exit code 3"}},
     {"the main program's exit code unread", [](FakePlatform& f) { f.polls = {{std::nullopt, false}}; }, ShellWT(0), {"its exit code could not be read"}},
 };
 // clang-format on
