@@ -6,6 +6,8 @@
 
 namespace hanamizu {
 
+inline constexpr char kLaterButtonText[] = "後で更新";
+
 struct TwipsSize {
   float width = 0;
   float height = 0;
@@ -24,9 +26,13 @@ class SplashWindow {
   virtual void SetTitleLabelText(const std::string& text) = 0;
   virtual void SetStatusText(const std::string& text) = 0;  // lblKidochu
   // A download's progress bar under the status label: received of announced bytes, or moving on
-  // its own when nothing was announced. Hidden again by HideProgress.
+  // its own when nothing was announced; below it, in the frame, the button kLaterButtonText, by
+  // which (or by Esc) the user goes to work while the download goes on. The window grows for
+  // them and takes input while they show. HideProgress takes them away and restores the design.
   virtual void ShowProgress(uint64_t received, std::optional<uint64_t> announced) = 0;
   virtual void HideProgress() = 0;
+  // Whether the user has pressed the button (or Esc) since the bar appeared.
+  virtual bool LaterPressed() = 0;
   virtual void ShowModeless() = 0;
   virtual void Repaint() = 0;
   // The native window handle, e.g. as the owner window of a started package.

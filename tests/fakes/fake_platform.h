@@ -71,6 +71,7 @@ class FakePlatform : public FileSystem,
   std::deque<std::pair<std::optional<uint32_t>, bool>> polls;
   double clock = 1000, seconds_per_box = 0, seconds_per_setting = 0;
   uint64_t free_space = uint64_t{1} << 40;
+  bool later = false;  // the splash's button to go to work, pressed once the download shows
   std::unique_ptr<SigningCrypto> crypto = MakeSystemCrypto();  // the system's own
   LaunchLog launch_log;
   LoggedUserInterface logged_ui{*this, launch_log};
@@ -234,6 +235,7 @@ class FakePlatform : public FileSystem,
                          (announced ? std::to_string(*announced) : "?"));
     }
     void HideProgress() override { fake_.Note("", "progress hidden"); }
+    bool LaterPressed() override { return fake_.later; }
     void ShowModeless() override {}
     void Repaint() override {}
     uintptr_t Handle() override { return 0x51; }

@@ -206,6 +206,11 @@ void Win32SplashWindow::HideProgress() {
   if (progress_) DestroyWindow(std::exchange(progress_, nullptr));
 }
 
+// The button and its place in the window follow.
+bool Win32SplashWindow::LaterPressed() {
+  return false;
+}
+
 void Win32SplashWindow::ShowModeless() {
   ShowWindow(window_.get(), SW_SHOWNORMAL);
   UpdateWindow(window_.get());

@@ -25,6 +25,7 @@ class Win32SplashWindow : public SplashWindow {
   void SetStatusText(const std::string& text) override;
   void ShowProgress(uint64_t received, std::optional<uint64_t> announced) override;
   void HideProgress() override;
+  bool LaterPressed() override;
   void ShowModeless() override;
   void Repaint() override;
   uintptr_t Handle() override;
