@@ -16,6 +16,7 @@ enum class Condition {
   kListTooLong,          // more arrived than any update list holds
   kDownloadInProgress,   // another launcher is downloading the same package
   kCancelled,            // the user declined to let a program run
+  kWorkOver,             // the main program, started during a download, has ended
 };
 
 // What every trap receives: the failed operation's number and its description (UTF-8), and the

@@ -43,6 +43,11 @@ std::string QuoteProgramPath(const std::string& command_line) {
   throw AppError(kNoProgramPathError, kNoProgramPathDescription);
 }
 
+void ReportShellError(Platform& platform, const AppError& error) {
+  platform.log.Write("Shell_WT failed: " + ErrorWords(error));
+  ShowStandardError(platform.ui, error, "Shell_WT");
+}
+
 }  // namespace
 
 std::string Get_Shell_PathName(Platform& platform, const std::string& command_line) {
@@ -55,44 +60,61 @@ std::string Get_Shell_PathName(Platform& platform, const std::string& command_li
                   });
 }
 
+WatchedRun::WatchedRun(Platform& platform, const std::string& command_line, int window_style)
+    : platform_(platform) {
+  WithTrap(
+      [&] {
+        const std::string quoted = Get_Shell_PathName(platform, command_line);
+        process_ = platform.processes.StartProcess(quoted, window_style);
+        platform.log.Write("started " + quoted);
+        start_ = platform.system.MonotonicSeconds();
+        started_ = true;
+      },
+      [&](const AppError& error) { ReportShellError(platform, error); });
+}
+
+bool WatchedRun::Ended() {
+  if (!process_) return true;
+  const auto ended = [&](const std::string& how) {
+    platform_.log.Write("ended after " +
+                        std::to_string(Milliseconds(start_, platform_.system.MonotonicSeconds())) +
+                        " ms: " + how);
+    process_.reset();
+    return true;
+  };
+  // A failed query leaves the exit code at 0, which ends the wait.
+  const std::optional<uint32_t> code = process_->ExitCode();
+  const uint32_t exit_code = code.value_or(0);
+  platform_.ui.DoEvents();
+  if (exit_code != kStillActive) {
+    return ended(code ? "exit code " + std::to_string(exit_code)
+                      : std::string("its exit code could not be read"));
+  }
+  // A program may itself exit with 259; only the process object tells it apart. It may also
+  // have ended since the look: its exit code is read again.
+  if (process_->HasEnded()) {
+    return ended("exit code " + std::to_string(process_->ExitCode().value_or(exit_code)));
+  }
+  return false;
+}
+
+void WatchedRun::Wait() {
+  while (process_) {
+    platform_.processes.Sleep(kPollPauseMs);
+    Ended();
+  }
+}
+
 int16_t Shell_WT(Platform& platform, const std::string& command_line, int window_style) {
+  WatchedRun run(platform, command_line, window_style);
+  if (!run.Started()) return -1;
   return WithTrap(
       [&]() -> int16_t {
-        const std::string quoted = Get_Shell_PathName(platform, command_line);
-        std::unique_ptr<WatchedProcess> process =
-            platform.processes.StartProcess(quoted, window_style);
-        platform.log.Write("started " + quoted);
-        const double start = platform.system.MonotonicSeconds();
-        const auto ended = [&](const std::string& how) {
-          platform.log.Write(
-              "ended after " +
-              std::to_string(Milliseconds(start, platform.system.MonotonicSeconds())) +
-              " ms: " + how);
-        };
-        for (;;) {
-          platform.processes.Sleep(kPollPauseMs);
-          // A failed query leaves the exit code at 0, which ends the wait.
-          const std::optional<uint32_t> code = process->ExitCode();
-          const uint32_t exit_code = code.value_or(0);
-          platform.ui.DoEvents();
-          if (exit_code != kStillActive) {
-            ended(code ? "exit code " + std::to_string(exit_code)
-                       : std::string("its exit code could not be read"));
-            break;
-          }
-          // A program may itself exit with 259; only the process object tells it apart.
-          // It may also have ended since the look: its exit code is read again.
-          if (process->HasEnded()) {
-            ended("exit code " + std::to_string(process->ExitCode().value_or(exit_code)));
-            break;
-          }
-        }
-        process.reset();
+        run.Wait();
         return 0;
       },
       [&](const AppError& error) -> int16_t {
-        platform.log.Write("Shell_WT failed: " + ErrorWords(error));
-        ShowStandardError(platform.ui, error, "Shell_WT");
+        ReportShellError(platform, error);
         return -1;
       });
 }

@@ -29,6 +29,27 @@ void WaitUntilElapsed(Platform& platform, double start, double seconds) {
   }
 }
 
+// The main program, started during the download when the user would rather go to work: the
+// splash goes, and the launcher ends once the program has.
+class MainProgramMeanwhile : public WorkMeanwhile {
+ public:
+  MainProgramMeanwhile(Platform& platform, SplashWindow& splash, std::string command_line)
+      : platform_(platform), splash_(splash), command_line_(std::move(command_line)) {}
+  void Begin() override {
+    splash_.Unload();
+    run_.emplace(platform_, command_line_, kShowNormal);
+  }
+  bool Begun() const override { return run_.has_value(); }
+  bool Over() override { return run_->Ended(); }
+  void Wait() { run_->Wait(); }
+
+ private:
+  Platform& platform_;
+  SplashWindow& splash_;
+  std::string command_line_;
+  std::optional<WatchedRun> run_;
+};
+
 }  // namespace
 
 std::string ChooseUpdateDir(Platform& platform) {
@@ -76,9 +97,14 @@ void SeihinKidou(Platform& platform, const LauncherState& state, const std::stri
     std::string update_dir = ChooseUpdateDir(platform);
     std::string package_name;
     std::unique_ptr<HeldFile> package;  // what was checked is what starts
-    const int16_t result =
-        UpdateCheck(platform, *splash, version.major, version.minor, version.build, url,
-                    kUpdateListName, update_dir, package_name, state.RegistryPrefix, &package);
+    MainProgramMeanwhile work(platform, *splash, command_line);
+    const int16_t result = UpdateCheck(platform, *splash, version.major, version.minor,
+                                       version.build, url, kUpdateListName, update_dir,
+                                       package_name, state.RegistryPrefix, &package, &work);
+    if (work.Begun()) {
+      work.Wait();
+      platform.system.EndProcess();
+    }
     if (result == 1) {
       // The package runs from its own folder, where it was stored, with "1" as its parameters;
       // the launcher makes way for it at once. One that does not start is said (unless the

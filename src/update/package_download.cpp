@@ -263,7 +263,8 @@ void CheckHeldPackage(Platform& platform, HeldFile& held, uint64_t size,
 std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string& url,
                                           const std::string& update_dir, const std::string& name,
                                           const std::optional<IntegrityBlock>& block,
-                                          DownloadProgress* progress) {
+                                          DownloadProgress* progress,
+                                          const std::function<bool()>& unattended) {
   const std::string folder_name = PackageFolderName(url);
   std::string root = update_dir;
   if (Utf8ToUtf16(root + folder_name + "\\" + name).size() > kMostStartablePath) {
@@ -287,7 +288,12 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
     part->Discard();
   }
   PackageSink sink(platform, *part, url, folder, block);
-  const auto commit = [&](const Sha256Digest& digest) {
+  const auto commit = [&](const Sha256Digest& digest) -> std::unique_ptr<HeldFile> {
+    if (unattended && unattended()) {
+      platform.log.Write("the package arrived while the main program runs: kept whole as " +
+                         target + "'s part, for the next launch");
+      return nullptr;
+    }
     std::unique_ptr<HeldFile> held = part->Commit();
     CheckHeldPackage(platform, *held, sink.size(), digest);
     RemoveEarlierFolders(platform, root, folder_name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,11 +19,14 @@ namespace hanamizu {
 // SHA-256 when the list has one, else the server's announced length) before it takes target's
 // name; one that fails the check is dropped with its part. A failed attempt keeps its part for
 // the next one. The committed package is hashed again through the handle that then holds it
-// from writers until what is returned goes; earlier downloads' folders are removed.
+// from writers until what is returned goes; earlier downloads' folders are removed. When nobody
+// waits for the package any more once it has arrived (unattended), it is checked and kept as a
+// part, whole, for the next launch, which checks it again and commits it; nothing is returned.
 std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string& url,
                                           const std::string& update_dir, const std::string& name,
                                           const std::optional<IntegrityBlock>& block,
-                                          DownloadProgress* progress);
+                                          DownloadProgress* progress,
+                                          const std::function<bool()>& unattended = {});
 
 // The committed package read again through the handle that holds it until it starts, so that
 // what runs is what was checked even if another program of the user's rewrote the file between

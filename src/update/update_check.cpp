@@ -85,10 +85,12 @@ void DownloadList(Platform& platform, const std::string& url, const std::string&
                      path);
 }
 
-// The package's progress on the splash window, taken away when the download ends either way.
+// The package's progress on the splash window, taken away when the download ends either way; or,
+// once the user has gone to work, a look at the work, whose end stops the download.
 class SplashProgress : public DownloadProgress {
  public:
-  explicit SplashProgress(SplashWindow& splash) : splash_(splash) {}
+  SplashProgress(Platform& platform, SplashWindow& splash, WorkMeanwhile* work)
+      : platform_(platform), splash_(splash), work_(work) {}
   SplashProgress(const SplashProgress&) = delete;
   SplashProgress& operator=(const SplashProgress&) = delete;
   ~SplashProgress() override {
@@ -98,12 +100,27 @@ class SplashProgress : public DownloadProgress {
     }
   }
   void Progress(uint64_t received, std::optional<uint64_t> announced) override {
+    if (work_ && work_->Begun()) {
+      if (work_->Over()) {
+        throw AppError(kErrorInternal, "メインプログラムが終了しました", Condition::kWorkOver);
+      }
+      return;
+    }
     splash_.ShowProgress(received, announced);
     shown_ = true;
+    if (!work_ || !splash_.LaterPressed()) return;
+    platform_.log.Write("the user goes to work at " + std::to_string(received) + " of " +
+                        (announced ? std::to_string(*announced) : std::string("?")) +
+                        " bytes: the main program starts, the download goes on");
+    shown_ = false;
+    splash_.HideProgress();
+    work_->Begin();
   }
 
  private:
+  Platform& platform_;
   SplashWindow& splash_;
+  WorkMeanwhile* work_;
   bool shown_ = false;
 };
 
@@ -142,7 +159,8 @@ void ShowUnexpectedError(UserInterface& ui, const AppError& error) {
 int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int32_t minor,
                     int32_t build, const std::string& baseUrl, const std::string& listName,
                     std::string& UpdateDir, std::string& PackageName,
-                    const std::string& registry_prefix, std::unique_ptr<HeldFile>* package) {
+                    const std::string& registry_prefix, std::unique_ptr<HeldFile>* package,
+                    WorkMeanwhile* work) {
   UserInterface& ui = platform.ui;
   const auto body = [&]() -> int16_t {
     const std::string base = baseUrl.empty() ? std::string(kVendorUpdateUrl) : baseUrl;
@@ -200,16 +218,24 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     // Fetched under the server's name, stored under the caller's.
     std::unique_ptr<HeldFile> held;
     {
-      SplashProgress progress(splash);
+      SplashProgress progress(platform, splash, work);
       held = DownloadPackage(platform, list.PackageLocation + list.PackageFile, UpdateDir,
-                             PackageName, block, &progress);
+                             PackageName, block, &progress, [&] { return work && work->Begun(); });
     }
+    if (!held) return 0;  // kept for the next launch: nobody waits for it now
     if (package) *package = std::move(held);
     Warn(ui, kPackageReady, MessageIcon::kInformation);
     return 1;
   };
   return WithTrap(body, [&](const AppError& error) -> int16_t {
     platform.log.Write("update failed: " + ErrorWords(error));
+    // The user is at work: nothing is said; the next launch takes the download up again.
+    if (work && work->Begun()) {
+      if (error.condition() == Condition::kWorkOver) {
+        platform.log.Write("the main program has ended: the download stopped, its part kept");
+      }
+      return -1;
+    }
     if (error.condition() == Condition::kListTooLong) {
       Warn(ui, kListUnusable, MessageIcon::kExclamation);
     } else if (error.condition() == Condition::kDownloadInProgress) {

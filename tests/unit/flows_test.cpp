@@ -151,6 +151,15 @@ const std::string k259 = [] {
 void Launch(FakePlatform& f) {
   SeihinKidou(f, {kTitle, "", 2, {"", "PRT1.EXE"}}, "水門,ポンプ", "");
 }
+// Gone to work during the download, then launched again.
+void LaunchAgain(FakePlatform& f) {
+  try {
+    Launch(f);
+  } catch (const fakes::ProcessEnded&) {
+  }
+  f.later = false;
+  Launch(f);
+}
 void StartUp(FakePlatform& f) {
   RunLauncher(f);
 }
@@ -247,6 +256,8 @@ const FlowCase kFlows[] = {
     {"the package, held until it has started, and the launcher makes way; earlier downloads go", kUpdateOn + Serve(kNewer) +
      [](FakePlatform& f) { f.folders = {"hmz-0", "hmz-aabdfcf4a623f609"}; }, Launch,
      J{kLauncherSet} + kTaken + kDownload + J{kReady[0], "remove C:\\Temp\\hmz-0", "progress hidden", kReady[1], kReady[2], kShell, "end", kLetGo}},
+    {"gone to work: the package arrives as the main program runs, and starts at the next launch", kUpdateOn + Serve(kNewer) + [](FakePlatform& f) { f.later = true; }, LaunchAgain,
+     J{kLauncherSet} + kTaken + J{kDownload[0], kDownload[1], "progress hidden", "splash gone", kRunMain[1], "sleep 100", "end", kLauncherSet} + kTaken + kReady + J{kShell, "end", kLetGo}},
     {"a package that does not start is said, then the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(2, "ない")), Launch,
      kPackageStarts + J{kLetGo} + Unexpected("ない") + J{"sleep 3000"} + kRunMain},
     {"the package declined its elevation: the main program", kUpdateOn + Serve(kNewer) + Failing("ShellOpen", AppError(1223, "", Condition::kCancelled)), Launch,
