@@ -15,6 +15,7 @@
 #include "harness.h"
 #include "launcher/splash.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_platform.h"
 
 namespace hanamizu::win32 {
@@ -249,31 +250,36 @@ TEST(Backend, MessageBoxesShowTheSystemsIcons) {
 }
 
 // Disabled, with a fixed frame and no boxes, centred; client 5625 x 1605 twips at 96 DPI; Frame1,
-// Image1 (a 32-pixel icon), Label1, lblKidochu and a download's bar where the design puts them,
-// the labels in bold ＭＳ Ｐゴシック of 11.25 points.
+// Image1 (a 32-pixel icon), Label1 and lblKidochu where the design puts them, the labels in bold
+// ＭＳ Ｐゴシック of 11.25 points. A download's bar and the button under it make the window taller
+// and enabled until the bar goes; a click or Esc on the button or the window counts.
 TEST(Backend, SplashWindow) {
   Win32UserInterface ui;
   const auto splash = fSprash_Load(ui, "");
   splash->ShowModeless();
-  splash->ShowProgress(5, 10);
   const HWND window = reinterpret_cast<HWND>(splash->Handle());
-  const LONG kinds = WS_CAPTION | WS_DISABLED | WS_THICKFRAME | WS_SYSMENU | WS_MAXIMIZEBOX;
-  RECT r;
-  GetWindowRect(window, &r);
-  std::ostringstream seen;
-  seen << ((GetWindowLongW(window, GWL_STYLE) & kinds) == (WS_CAPTION | WS_DISABLED))
-       << !!(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME) << " "
-       << GetSystemMetrics(SM_CXSCREEN) - r.right - r.left << ","
-       << GetSystemMetrics(SM_CYSCREEN) - r.bottom - r.top;
-  GetClientRect(window, &r);
-  seen << " " << r.right << "x" << r.bottom;
-  for (const wchar_t* kind : {L"Button", L"Static", PROGRESS_CLASSW}) {
-    for (HWND control : Controls(window, kind)) {
-      GetWindowRect(control, &r);
-      MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-      seen << " " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  const auto layout = [&] {
+    const LONG kinds = WS_CAPTION | WS_DISABLED | WS_THICKFRAME | WS_SYSMENU | WS_MAXIMIZEBOX;
+    RECT r;
+    GetWindowRect(window, &r);
+    std::ostringstream seen;
+    seen << ((GetWindowLongW(window, GWL_STYLE) & kinds) == (WS_CAPTION | WS_DISABLED))
+         << !!(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME) << " "
+         << GetSystemMetrics(SM_CXSCREEN) - r.right - r.left << ","
+         << GetSystemMetrics(SM_CYSCREEN) - r.bottom - r.top;
+    GetClientRect(window, &r);
+    seen << " " << r.right << "x" << r.bottom;
+    for (const wchar_t* kind : {L"Button", L"Static", PROGRESS_CLASSW}) {
+      for (HWND control : Controls(window, kind)) {
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        seen << " " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+      }
     }
-  }
+    return seen.str();
+  };
+  const std::string design = layout();
+  EXPECT_EQ(design, "11 -1,0 375x107 4,0,369,101 12,16,44,48 60,24,353,41 24,68,349,85");
   const std::vector<HWND> labels = Controls(window, L"Static");
   ICONINFO icon{};
   BITMAP bitmap{};
@@ -281,20 +287,34 @@ TEST(Backend, SplashWindow) {
   GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
   DeleteObject(icon.hbmColor);
   DeleteObject(icon.hbmMask);
-  seen << " " << bitmap.bmWidth << "x" << bitmap.bmHeight;
+  std::ostringstream seen;
+  seen << bitmap.bmWidth << "x" << bitmap.bmHeight;
   for (HWND label : {labels[1], labels[2]}) {
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), sizeof font, &font);
     seen << " " << Utf8(font.lfFaceName) << " " << int{font.lfCharSet} << " " << font.lfWeight
          << " " << font.lfHeight;
   }
-  EXPECT_EQ(seen.str(),
-            "11 -1,0 375x107 4,0,369,101 12,16,44,48 60,24,353,41 24,68,349,85 24,87,349,96 32x32 "
-            "ＭＳ Ｐゴシック 128 700 -15 ＭＳ Ｐゴシック 128 700 -15");
-  // The bar half way, then gone.
-  EXPECT_EQ(SendMessageW(Controls(window, PROGRESS_CLASSW).at(0), PBM_GETPOS, 0, 0), 500);
-  splash->HideProgress();
-  EXPECT_TRUE(Controls(window, PROGRESS_CLASSW).empty());
+  EXPECT_EQ(seen.str(), "32x32 ＭＳ Ｐゴシック 128 700 -15 ＭＳ Ｐゴシック 128 700 -15");
+  for (const auto& [name, on_button, press] : {std::tuple{"click", true, BM_CLICK},
+                                               {"Esc on the button", true, WM_KEYDOWN},
+                                               {"Esc on the window", false, WM_KEYDOWN}}) {
+    SCOPED_TRACE(name);
+    splash->ShowProgress(5, 10);
+    EXPECT_EQ(layout(),
+              "01 -1,-36 375x143 4,0,369,137 134,104,239,129 12,16,44,48 60,24,353,41 "
+              "24,68,349,85 24,87,349,96");
+    const HWND button = Controls(window, L"Button").at(1);
+    EXPECT_EQ(Text(button), kLaterButtonText);
+    EXPECT_EQ(SendMessageW(Controls(window, PROGRESS_CLASSW).at(0), PBM_GETPOS, 0, 0), 500);
+    EXPECT_FALSE(splash->LaterPressed());
+    PostMessageW(on_button ? button : window, press, VK_ESCAPE, 0);
+    HandleWaitingMessages();
+    EXPECT_TRUE(splash->LaterPressed());
+    splash->HideProgress();
+    EXPECT_EQ(layout(), design);
+    EXPECT_FALSE(splash->LaterPressed());
+  }
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ constexpr int kImage1 = 2;
 constexpr int kLabel1 = 3;
 constexpr int kLblKidochu = 4;
 constexpr int kProgress = 5;
+constexpr int kLaterButton = 6;
 
 struct TwipsRect {
   int left, top, width, height;
@@ -38,8 +39,16 @@ constexpr TwipsRect kFrame1Rect{60, 0, 5475, 1515};
 constexpr TwipsRect kImage1Rect{120, 240, 480, 480};
 constexpr TwipsRect kLabel1Rect{840, 360, 4395, 255};
 constexpr TwipsRect kLblKidochuRect{300, 1020, 4875, 255};
-// In the frame's space below lblKidochu, while a download runs.
+// In the frame's space below lblKidochu, while a download runs: the bar, and under it the button,
+// centred, 120 below the bar and 120 above the frame's bottom edge. The frame and the window grow
+// by what the button adds below the design frame's 1515.
 constexpr TwipsRect kProgressRect{300, 1305, 4875, 135};
+constexpr int kLaterButtonWidth = 1575;
+constexpr TwipsRect kLaterButtonRect{(kFrame1Rect.width - kLaterButtonWidth) / 2,
+                                     kProgressRect.top + kProgressRect.height + 120,
+                                     kLaterButtonWidth, 375};
+constexpr int kLaterButtonGrowth =
+    kLaterButtonRect.top + kLaterButtonRect.height + 120 - kFrame1Rect.height;
 constexpr int kProgressSteps = 1000;
 
 // One line, clipped at the label's edges, in the label's font on the dialog face colour.
@@ -57,8 +66,32 @@ void DrawLabel(const DRAWITEMSTRUCT& item) {
   if (old_font) SelectObject(item.hDC, old_font);
 }
 
+// The user's wish to go to work is kept with the window, where LaterPressed reads it.
+void MarkLater(HWND window) {
+  SetWindowLongPtrW(window, GWLP_USERDATA, 1);
+}
+
+// The button takes the focus when clicked: Esc there counts as on the window. Its own procedure
+// is kept in its user data.
+LRESULT CALLBACK LaterButtonProc(HWND button, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_KEYDOWN && wparam == VK_ESCAPE) {
+    MarkLater(GetParent(button));
+    return 0;
+  }
+  const auto own = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(button, GWLP_USERDATA));
+  return CallWindowProcW(own, button, message, wparam, lparam);
+}
+
 LRESULT CALLBACK SplashProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wparam) != kLaterButton || HIWORD(wparam) != BN_CLICKED) break;
+      MarkLater(window);
+      return 0;
+    case WM_KEYDOWN:  // the window's own focus; it takes input only while the button shows
+      if (wparam != VK_ESCAPE) break;
+      MarkLater(window);
+      return 0;
     case WM_DRAWITEM: {
       const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
       if (item.CtlType != ODT_STATIC) break;
@@ -100,6 +133,13 @@ HWND CreateControl(HWND parent, const wchar_t* window_class, const wchar_t* text
   return control;
 }
 
+// The window's outer size in pixels for a client area of the design's width and this height.
+SIZE OuterPixels(int client_height_twips, int dpi) {
+  RECT outer{0, 0, TwipsToPixels(kClientWidth, dpi), TwipsToPixels(client_height_twips, dpi)};
+  if (!AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle)) throw LastWin32Error();
+  return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
 FontHandle CreateLabelFont(int dpi) {
   LOGFONTW font{};
   font.lfHeight = -static_cast<LONG>(std::lround(kFontPoints * dpi / 72.0));
@@ -121,11 +161,9 @@ Win32SplashWindow::Win32SplashWindow() : dpi_(ScreenDpi()), font_(CreateLabelFon
   if (!icon_) throw LastWin32Error();
   RegisterSplashClass(instance);
 
-  RECT outer{0, 0, TwipsToPixels(kClientWidth, dpi_), TwipsToPixels(kClientHeight, dpi_)};
-  if (!AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle)) throw LastWin32Error();
-  window_ = WindowHandle(CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, 0, 0,
-                                         outer.right - outer.left, outer.bottom - outer.top,
-                                         nullptr, nullptr, instance, nullptr));
+  const SIZE outer = OuterPixels(kClientHeight, dpi_);
+  window_ = WindowHandle(CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, 0, 0, outer.cx,
+                                         outer.cy, nullptr, nullptr, instance, nullptr));
   if (!window_) throw LastWin32Error();
   const HWND window = window_.get();
 
@@ -137,8 +175,8 @@ Win32SplashWindow::Win32SplashWindow() : dpi_(ScreenDpi()), font_(CreateLabelFon
   title_label_ = CreateControl(window, L"STATIC", L" V4", SS_OWNERDRAW, kLabel1, kLabel1Rect, dpi_);
   status_label_ =
       CreateControl(window, L"STATIC", L"起動中", SS_OWNERDRAW, kLblKidochu, kLblKidochuRect, dpi_);
-  CreateControl(window, L"BUTTON", nullptr, BS_GROUPBOX | WS_CLIPSIBLINGS, kFrame1, kFrame1Rect,
-                dpi_);
+  frame_ = CreateControl(window, L"BUTTON", nullptr, BS_GROUPBOX | WS_CLIPSIBLINGS, kFrame1,
+                         kFrame1Rect, dpi_);
   for (HWND label : {title_label_, status_label_}) {
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
@@ -192,6 +230,7 @@ void Win32SplashWindow::ShowProgress(uint64_t received, std::optional<uint64_t> 
     // Above the group box, which would otherwise paint over it.
     SetWindowPos(progress_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
+    ShowLaterButton();
   }
   // Without an announced length the bar runs round, a step each time.
   const LRESULT position =
@@ -203,12 +242,42 @@ void Win32SplashWindow::ShowProgress(uint64_t received, std::optional<uint64_t> 
 }
 
 void Win32SplashWindow::HideProgress() {
+  if (later_) {
+    DestroyWindow(std::exchange(later_, nullptr));
+    EnableWindow(window_.get(), FALSE);
+    Grow(0);
+  }
   if (progress_) DestroyWindow(std::exchange(progress_, nullptr));
+  if (window_) SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
 }
 
-// The button and its place in the window follow.
 bool Win32SplashWindow::LaterPressed() {
-  return false;
+  return window_ && GetWindowLongPtrW(window_.get(), GWLP_USERDATA) != 0;
+}
+
+// The design window takes no input; with the button it must, and the user, who has just said yes
+// to the download, finds the focus on it.
+void Win32SplashWindow::ShowLaterButton() {
+  const HWND window = window_.get();
+  Grow(kLaterButtonGrowth);
+  later_ = CreateControl(window, L"BUTTON", Widen(kLaterButtonText).c_str(),
+                         BS_PUSHBUTTON | WS_TABSTOP, kLaterButton, kLaterButtonRect, dpi_);
+  SetWindowPos(later_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SendMessageW(later_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  SetWindowLongPtrW(later_, GWLP_USERDATA, GetWindowLongPtrW(later_, GWLP_WNDPROC));
+  SetWindowLongPtrW(later_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterButtonProc));
+  EnableWindow(window, TRUE);
+  SetForegroundWindow(window);
+  SetFocus(later_);
+}
+
+// The client area and Frame1 this many twips taller than the design, the top-left kept.
+void Win32SplashWindow::Grow(int twips) {
+  const SIZE outer = OuterPixels(kClientHeight + twips, dpi_);
+  const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+  SetWindowPos(window_.get(), nullptr, 0, 0, outer.cx, outer.cy, flags);
+  SetWindowPos(frame_, nullptr, 0, 0, TwipsToPixels(kFrame1Rect.width, dpi_),
+               TwipsToPixels(kFrame1Rect.height + twips, dpi_), flags);
 }
 
 void Win32SplashWindow::ShowModeless() {
@@ -226,7 +295,8 @@ uintptr_t Win32SplashWindow::Handle() {
 }
 
 void Win32SplashWindow::Unload() {
-  progress_ = nullptr;
+  HideProgress();
+  frame_ = nullptr;
   title_label_ = nullptr;
   status_label_ = nullptr;
   window_.reset();

@@ -12,7 +12,9 @@ inline constexpr wchar_t kSplashIconResource[] = L"HANAMIZU_SPLASH";
 
 // fSprash: a disabled window with a fixed dialog frame, the group box Frame1, the icon Image1
 // and the labels Label1 and lblKidochu, laid out in twips at the screen's resolution. It is
-// created hidden and belongs to the thread that created it.
+// created hidden and belongs to the thread that created it. While a download shows, the frame
+// and the window are taller for the button kLaterButtonText, and the window takes input; whether
+// the button (or Esc) was pressed is kept in the window's user data.
 class Win32SplashWindow : public SplashWindow {
  public:
   Win32SplashWindow();
@@ -32,6 +34,9 @@ class Win32SplashWindow : public SplashWindow {
   void Unload() override;
 
  private:
+  void ShowLaterButton();
+  void Grow(int twips);
+
   int dpi_;
   // Declared before the window, which uses them, so that they outlive it.
   FontHandle font_;
@@ -39,7 +44,9 @@ class Win32SplashWindow : public SplashWindow {
   WindowHandle window_;
   HWND title_label_ = nullptr;
   HWND status_label_ = nullptr;
-  HWND progress_ = nullptr;  // while a download runs
+  HWND frame_ = nullptr;
+  HWND progress_ = nullptr;  // these two while a download runs
+  HWND later_ = nullptr;
 };
 
 }  // namespace hanamizu::win32
