@@ -46,16 +46,20 @@ struct DownloadRequest {
   bool whole_deadline = false;
   DownloadProgress* progress = nullptr;   // told the whole file's bytes received and length
   std::optional<ResumeFrom> resume = {};  // the server may answer with the whole file instead
+  // Caches on the way (an office's proxy, a CDN) may answer: for bytes that are checked against a
+  // hash whoever serves them. Otherwise the request asks for the origin's own answer
+  // (Cache-Control: no-cache, Pragma: no-cache). The system's own cache is never written.
+  bool from_caches = false;
 };
 
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
-  // Fetches an http or https address, redirects followed, never from a cache, streaming the
-  // body into sink, while the caller's windows keep answering. Throws AppError when there is no
-  // answer in time, when the final status is not 2xx (416: kRangeNotSatisfiable), when the body
-  // ends before its announced length (kBodyCutShort), stalls, or misses its deadline; sink may
-  // then hold a part.
+  // Fetches an http or https address, redirects followed, from a cache only as the request
+  // allows, streaming the body into sink, while the caller's windows keep answering. Throws
+  // AppError when there is no answer in time, when the final status is not 2xx (416:
+  // kRangeNotSatisfiable), when the body ends before its announced length (kBodyCutShort), stalls,
+  // or misses its deadline; sink may then hold a part.
   virtual void Download(const std::string& url, ByteSink& sink, const DownloadRequest& request) = 0;
   void Download(const std::string& url, ByteSink& sink) { Download(url, sink, {}); }
 };
