@@ -301,8 +301,6 @@ const FlowCase kLogged[] = {
      {"list http://u/di04.dat: HTTP 200, 170 bytes, 0 ms, saved as C:\\Temp\\di04.dat",
       "list verdict older sequence: the list's sequence 1 is older than 2, the highest accepted", "message \"確認\": 自動アップデートの処理が実行できません。  インターネット"}},
     {"no list", [](FakePlatform&) {}, Check(-1), {"list http://u/di04.dat failed (HTTP 0, 0 bytes, 0 ms): error 12007: サーバー名"}},
-    {"an unusable package name", Serve({0, 8, 1, 26, "h/", "a.bat"}), Check(-1), {"list unusable: its package file \"a.bat\" is no plain name ending in .exe"}},
-    {"declined", Serve(kNewer) + kCancel, Check(0), {"newer, offered", "answered Cancel", "offer declined"}},
     {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(1),
      {"list verdict trusted: signed for di04.dat, sequence 1 (highest accepted 0), expires never", "package http://p/setup.exe into " + kTarget,
       "resumed from 4 of 10 bytes", "received 6 bytes in 0 ms", "package check failed: expected 10 bytes, SHA-256 a36366c63836b549c52b86c71484d4203e3ea9f3fe5d094923f58f7a5c8c4f98; received 10 bytes, SHA-256 7c58c002d21928897f112d86431325b1a09a49fbd2f18e365a7bc780d8c6f38c",
