@@ -316,9 +316,10 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
   }
   sink.CheckRoom(block ? block->package_size : request.resume ? kept->length : std::nullopt);
   const auto download = [&] {
-    platform.log.Write(request.resume ? "resumed from " + std::to_string(request.resume->offset) +
-                                            " of " + std::to_string(*kept->length) + " bytes"
-                                      : std::string("whole file"));
+    platform.log.Write((request.resume ? "resumed from " + std::to_string(request.resume->offset) +
+                                             " of " + std::to_string(*kept->length) + " bytes"
+                                       : std::string("whole file")) +
+                       (request.from_caches ? ", caches may answer" : ", end to end"));
     const double start = platform.system.MonotonicSeconds();
     const uint64_t before = sink.arrived();
     try {
@@ -333,20 +334,39 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
     platform.log.Write("received " +
                        Figures(sink.arrived() - before, start, platform.system.MonotonicSeconds()));
   };
-  try {
-    download();
-  } catch (const AppError& error) {
-    // No rest to send, or an answer that is not the rest asked for: the whole file, once.
-    if (!request.resume || (error.condition() != Condition::kRangeNotSatisfiable &&
-                            error.condition() != Condition::kUnusableRange)) {
-      throw;
+  const auto fetch = [&] {
+    try {
+      download();
+    } catch (const AppError& error) {
+      // No rest to send, or an answer that is not the rest asked for: the whole file, once.
+      if (!request.resume || (error.condition() != Condition::kRangeNotSatisfiable &&
+                              error.condition() != Condition::kUnusableRange)) {
+        throw;
+      }
+      part->Discard();
+      request.resume.reset();
+      sink.StartOver();
+      download();
     }
-    part->Discard();
-    request.resume.reset();
-    sink.StartOver();
-    download();
+    return sink.Check();
+  };
+  // Bytes the block pins may come from any cache on the way (an office's proxy): they are checked
+  // whoever serves them. A cache may still hold an older file under the address: what fails the
+  // check is fetched once more, whole, from the origin itself, before anything is said.
+  request.from_caches = block.has_value();
+  std::optional<Sha256Digest> digest;
+  try {
+    digest = fetch();
+  } catch (const AppError& error) {
+    if (!request.from_caches || error.condition() != Condition::kPackageMismatch) throw;
   }
-  return commit(sink.Check());
+  if (!digest) {
+    platform.log.Write("what caches may have served failed its check: once more, end to end");
+    request = {.progress = progress};
+    sink.StartOver();
+    digest = fetch();
+  }
+  return commit(*digest);
 }
 
 }  // namespace hanamizu

@@ -88,7 +88,8 @@ const Scenario kScenarios[] = {
      .transcript = {kSplash, kOffer, "progress bar moving, window answering", "pressed 後で更新", kMain, kLaunched, kSplash, kOffer, kReady, kStarted, kLaunched},
      .temp = kLongTemp, .go_to_work = true,
      .log = {"the user goes to work at ", "started \"@\\Hanamizu.exe\"", "the main program has ended: the download stopped, its part kept", "resumed from ", "package started"}},
-    {.name = "UpdateDeclined", .list = "--version 8.1.26 --location {nginx}pkg/", .transcript = {kSplash, kOffer, kMain, kLaunched}, .answer = "キャンセル"},
+    {.name = "UpdateDeclined", .list = "--version 8.1.26 --location {nginx}pkg/", .transcript = {kSplash, kOffer, kMain, kLaunched}, .answer = "キャンセル",
+     .log = {"answered Cancel", "offer declined"}},
     // The vendor's build refuses a list nobody signed.
     {.name = "UnsignedList", .list = "--version 8.1.26 --location {nginx}pkg/",
      .transcript = {kSplash, "確認|自動アップデートの処理が実行できません。\r\rインターネットに接続できていない、または自動アップデートの情報を取得できません。\r\r起動後、自動アップデートを無効に設定してください。|OK [起動中]", kMain, kLaunched},

@@ -35,6 +35,7 @@ struct Served {
   std::string validator = "\"v1\"";
   std::optional<DownloadStart> rest;
   bool unannounced = false;
+  std::optional<std::string> cached;  // what a cache on the way holds under its address
 };
 
 // A part of a download that an earlier attempt left beside its target.
@@ -184,7 +185,8 @@ class FakePlatform : public FileSystem,
                  (request.whole_deadline ? " (with a deadline)" : ""));
     if (!web.count(url)) throw AppError(12007, "サーバー名またはアドレスを解決できませんでした");
     const Served& file = web[url];
-    DownloadStart start{0, false, file.validator, file.body.size()};
+    const std::string& body = request.from_caches ? file.cached.value_or(file.body) : file.body;
+    DownloadStart start{0, false, file.validator, body.size()};
     if (file.unannounced) start.whole_length.reset();
     if (resume && resume->validator == file.validator) {
       start.offset = resume->offset;
@@ -192,12 +194,12 @@ class FakePlatform : public FileSystem,
       start.status = 206;
     }
     if (resume) start = file.rest.value_or(start);
-    if (start.partial && start.offset >= file.body.size()) {
+    if (start.partial && start.offset >= body.size()) {
       throw AppError(416, "Range Not Satisfiable", Condition::kRangeNotSatisfiable);
     }
     sink.Start(start);
-    sink.Write(file.body.substr(start.offset.value_or(0)));
-    if (request.progress) request.progress->Progress(file.body.size(), start.whole_length);
+    sink.Write(body.substr(start.offset.value_or(0)));
+    if (request.progress) request.progress->Progress(body.size(), start.whole_length);
   }
 
   std::unique_ptr<WatchedProcess> StartProcess(const std::string& line, int show) override {

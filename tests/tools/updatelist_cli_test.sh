@@ -31,6 +31,8 @@ grep -q "does not match: the package's SHA-256 is" altered.out || fail "$(cat al
 # list given.
 "$tool" "${w[@]}" --sign key.pem --expires 2020-01-31 >/dev/null
 "$tool" "${w[@]/signed.dat/newer.dat}" --sign key.pem --sequence 3 >/dev/null
+"$tool" write moved.dat --version 8.1.27 --location http://h/ --package pkg.exe \
+  --package-file altered.exe --sign key.pem --sequence 4 >/dev/null
 shown=$'Product:         signed.dat\nSequence:        2\nExpires:         2020-01-31 00:00:00 UTC'
 [[ $("$tool" show signed.dat | grep -E '^(Product|Sequence|Expires)') == "$shown" ]] ||
   fail "show a signed list"
@@ -41,6 +43,7 @@ done <<RULES
 signed.dat pkg.exe --product signed.dat|the list expired on 2020-01-31 00:00:00 UTC
 newer.dat pkg.exe|signed for newer.dat, not di04.dat
 newer.dat pkg.exe --product newer.dat --previous signed.dat|is what newer.dat says
+moved.dat altered.exe --product moved.dat --previous newer.dat|address http://h/pkg.exe served other bytes
 signed.dat pkg.exe --product signed.dat --previous newer.dat|sequence 2 is older than 3, the highest accepted
 RULES
 "$tool" keygen other.pem key.pub.pem >/dev/null 2>&1 && fail "a key overwritten"

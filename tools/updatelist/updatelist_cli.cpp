@@ -264,6 +264,25 @@ std::optional<std::string> Mismatch(const std::string& product, const std::strin
   return std::nullopt;
 }
 
+// A release at the address of one with other bytes: a cache that keeps the old bytes under it
+// costs every PC behind it a second download, from the origin.
+std::optional<std::string> ReusedAddress(const std::string& list, const std::string& previous,
+                                         const AnsiCodec& ansi) {
+  const UpdateListRecord now = ReadUpdateListRecord(list, ansi);
+  const UpdateListRecord before = ReadUpdateListRecord(previous, ansi);
+  const std::optional<IntegrityBlock> block = ReadIntegrityBlock(list, ansi);
+  const std::optional<IntegrityBlock> earlier = ReadIntegrityBlock(previous, ansi);
+  const std::string address = now.PackageLocation + now.PackageFile;
+  if (address != before.PackageLocation + before.PackageFile || !block || !earlier ||
+      (block->package_size == earlier->package_size &&
+       block->package_sha256 == earlier->package_sha256)) {
+    return std::nullopt;
+  }
+  return "warning: the package's address " + address +
+         " served other bytes before: caches that keep them cost each PC a second download; "
+         "give each release an address of its own\n";
+}
+
 int Verify(const std::vector<std::string>& args, std::ostream& out, const AnsiCodec& shift_jis,
            Crypto& crypto) {
   auto options = ParseOptions(args, 3, {"--key", "--previous", "--product"});
@@ -275,6 +294,11 @@ int Verify(const std::vector<std::string>& args, std::ostream& out, const AnsiCo
       product, ReadWhole(args[1], kListMostBytes), options["--key"],
       options.count("--previous") ? &options["--previous"] : nullptr, &args[2], shift_jis, crypto);
   if (mismatch) throw std::runtime_error("does not match: " + *mismatch);
+  if (options.count("--previous")) {
+    out << ReusedAddress(ReadWhole(args[1], kListMostBytes),
+                         ReadWhole(options["--previous"], kListMostBytes), shift_jis)
+               .value_or("");
+  }
   out << args[2] << " is what " << args[1] << " says, signed with " << options["--key"] << " for "
       << product << "\n";
   return kExitOk;
