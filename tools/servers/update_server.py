@@ -3,8 +3,8 @@
 demo, the benchmarks and the tests. nginx serves DIR/www, and DIR/www/PATH at 32 KiB/s as
 /slow/PATH, as over a slow office line, at 100 bytes/s as /trickle/PATH (a list then takes a few
 seconds), and as /cached/PATH with the hour's freshness a vendor's CDN gives its packages; its port
-lands in DIR/nginx.port. It logs what it served to DIR/origin.log, one line an answer: status, body
-bytes, the request's Cache-Control and Pragma, the path; `served` counts the bodies and bytes of a
+lands in DIR/nginx.port. It logs what it served to DIR/origin.log, one line an answer: body bytes,
+status, the request's Cache-Control and Pragma, the path; `served` counts the bodies and bytes of a
 path. With squid, an office's caching proxy listens beside it on DIR/squid.port, its log in
 DIR/squid/access.log. A caller may add server blocks and locations (start())."""
 import os, pwd, signal, socket, subprocess, sys, time
@@ -48,7 +48,7 @@ def start(state, port=None, locations="", servers="", squid=False):
     os.makedirs(state + "/www", exist_ok=True)
     port = port or free_port()
     temp = "".join(f"{kind}_temp_path {state}/tmp; " for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
-    served = "log_format served escape=none '$status $body_bytes_sent \"$http_cache_control\" \"$http_pragma\" $uri';"
+    served = "log_format served escape=none '$body_bytes_sent $status \"$http_cache_control\" \"$http_pragma\" $uri';"
     with open(state + "/nginx.conf", "w") as conf:  # as root, the worker must not be "nobody"
         conf.write(f"{'user root;' if os.getuid() == 0 else ''} pid {state}/nginx.pid; events {{}}\n"
                    f"http {{ {served} access_log {state}/origin.log served; {temp}\n"
@@ -83,9 +83,14 @@ def start_squid(state):
 
 
 def stop(state):
-    for pid in (f"{state}/nginx.pid", f"{state}/squid/squid.pid"):
+    # Gone before it returns: a squid refuses to start while its pid file names a live one.
+    for pid_file in (f"{state}/nginx.pid", f"{state}/squid/squid.pid"):
         try:
-            os.kill(int(open(pid).read()), signal.SIGTERM)
+            pid = int(open(pid_file).read())
+            os.kill(pid, signal.SIGTERM)
+            for _ in range(100):
+                os.kill(pid, 0)
+                time.sleep(0.1)
         except (OSError, ValueError):
             pass
 
@@ -94,7 +99,7 @@ def served(state, path):
     """The bodies (a 200 or 206 with bytes) the origin served for path, and their bytes."""
     bodies = size = 0
     for line in open(state + "/origin.log", encoding="utf-8", errors="replace"):
-        status, sent, *_ = line.split(" ")
+        sent, status, *_ = line.split(" ")
         if line.rstrip("\n").endswith(" " + path) and status in ("200", "206") and int(sent) > 0:
             bodies, size = bodies + 1, size + int(sent)
     return bodies, size
