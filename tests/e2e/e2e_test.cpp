@@ -61,7 +61,11 @@ struct Scenario {
   std::string answer = "OK";     // the button pressed on a box that has it, else OK
   bool key_built_in = false;     // the vendor's build, with the tests' publisher key
   bool go_to_work = false;       // pressed once the bar moves; then launched again
-  Lines log = {};                // parts of the launcher's own log's lines, in order
+  // PCs of an office one after another behind its squid, the system proxy, each fresh; the first
+  // gets an earlier build, which then changes at the origin. Then the origin's answers for the
+  // package: status, Cache-Control and Pragma as asked, the path.
+  int office_pcs = 0;
+  Lines log = {};  // parts of the launcher's own log's lines, in order
 };
 
 const Scenario kScenarios[] = {
@@ -100,6 +104,12 @@ const Scenario kScenarios[] = {
      .transcript = {kSplash, kOffer, "progress bar moving, window answering",
                     "確認|予期しないエラーが発生しました。\r\rダウンロードが止まりました (60 秒間に 65536 バイト未満) (http://127.0.0.1:PORT/hang/10000000/200000/2000/" + kPackage + ")|OK" + kDownloading,
                     kMain, kLaunched}},
+    // An earlier build in squid fails the second PC's check and comes end to end (one that no block
+    // pins always does: the flows' tests); the third PC's package comes from squid.
+    {.name = "OfficeCache", .list = "--version 8.1.26 --location {nginx}office/OfficeCache/pkg/ --package-file {pkg}",
+     .transcript = {kSplash, kOffer, kReady, kStarted, kLaunched, kSplash, kOffer, kReady, kStarted, kLaunched, kSplash, kOffer, kReady, kStarted, kLaunched,
+                    "origin 200 \"max-age=259200\" \"\" /office/OfficeCache/pkg/" + kPackage, "origin 200 \"no-cache\" \"no-cache\" /office/OfficeCache/pkg/" + kPackage},
+     .temp = kLongTemp, .office_pcs = 3},
     // clang-format on
 };
 
@@ -182,8 +192,9 @@ TEST_P(EndToEnd, Scenario) {
   TrustTestCertificate();
   // The package as released.
   const std::string released = ReadBytes(Beside("HanamizuSetup.exe"));
+  const std::string pkg = Server("www") + "pkg\\" + kPackage;
   std::filesystem::create_directories(Wide(Server("www") + "pkg"));
-  WriteBytes(Server("www") + "pkg\\" + kPackage, released);
+  WriteBytes(pkg, released + (s.office_pcs ? "an earlier build" : ""));
   // On another drive than the one current for the host suite.
   const std::string dir = "D:\\e2e\\" + (s.folder.empty() ? s.name : s.folder);
   const std::string update = dir + "\\" + s.temp;
@@ -192,9 +203,15 @@ TEST_P(EndToEnd, Scenario) {
   const bool started = std::any_of(s.transcript.begin(), s.transcript.end(),
                                    [](auto& line) { return line.starts_with("package "); });
 
+  const SystemProxy office(s.office_pcs ? Server("squid") : "");
+
   Lines seen;
   std::string package;
-  for (int launch = 0; launch < 1 + s.go_to_work; ++launch) {
+  for (int launch = 0; launch < std::max(1 + s.go_to_work, s.office_pcs); ++launch) {
+    if (launch && s.office_pcs) {  // another PC, the package as released now
+      WriteBytes(pkg, released);
+      Install(s, dir, update);
+    }
     DeleteFileW(Wide(dir + "\\Hanamizu.record.txt").c_str());
     Process launcher(Replace(s.command, "@", dir), "C:\\windows", dir + "\\launcher.exe");
     HWND splash = nullptr;
@@ -266,8 +283,9 @@ TEST_P(EndToEnd, Scenario) {
                       (bar_unanswered ? "not answering" : "answering"));
     }
     // The package starts, from a folder of its own, as the last launcher ends.
-    WaitUntil([&] { return !Record(package = Downloaded()).empty(); },
-              std::chrono::milliseconds((started && launch == s.go_to_work) * 5000));
+    WaitUntil(
+        [&] { return !Record(package = Downloaded()).empty(); },
+        std::chrono::milliseconds((started && (launch == s.go_to_work || s.office_pcs)) * 5000));
     if (auto run = Record(main); !run.empty()) {
       seen.push_back("main " + run["command_line"] + " in " + run["current_directory"] +
                      " show=" + run["show_window"]);
@@ -283,6 +301,10 @@ TEST_P(EndToEnd, Scenario) {
                    " ﾗﾝﾁｬｰ=" + Setting(HKEY_CURRENT_USER, settings, "ﾗﾝﾁｬｰ") + " exit " +
                    std::to_string(launcher.ExitCode()));
   }
+  std::istringstream origin(ReadBytes(Server("www") + "..\\origin.log"));
+  for (std::string line; s.office_pcs && std::getline(origin, line);)  // bytes, status, ...
+    if (line.find(s.name + std::string("/pkg/")) != std::string::npos)
+      seen.push_back("origin" + line.substr(line.find(' ')));
   // The launcher's own log, its addresses without their ports.
   std::istringstream log_file(ReadBytes(kLocalRoot + "\\" + s.app + "\\launcher.log"));
   Lines log;

@@ -62,7 +62,7 @@ inline std::string Server(const std::string& name) {
   if (name == "www" || name == "tls") return state + name + "\\";
   const std::string port = ReadBytes(state + name + ".port");
   if (port.empty()) throw std::runtime_error("no test servers: run through ctest");
-  const bool tls = name != "nginx" && name != "faults";
+  const bool tls = name != "nginx" && name != "faults" && name != "squid";
   return (tls ? "https" : "http") + std::string("://127.0.0.1:") + port.substr(0, port.find('\n')) +
          "/";
 }

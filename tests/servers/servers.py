@@ -5,7 +5,8 @@
 # and one nobody trusts, and /downgrade/PATH sending https to http. The fault server answers
 # /hang/N/M/MS/... with N bytes announced and M sent over MS milliseconds, then stays silent;
 # /stall/... never; /say?status=S&body=B&HEADER=VALUE... as told; /echo with the request's Range
-# and If-Range. Their ports land in DIR/NAME.port: nginx, https, untrusted, faults.
+# and If-Range; /office/NAME/PATH as /cached/PATH. An office's squid beside them caches what nginx serves (tools/servers). Their ports
+# land in DIR/NAME.port: nginx, https, untrusted, faults, squid.
 import http.server, os, signal, subprocess, sys, time, urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/servers"))
@@ -68,6 +69,8 @@ def start(state):
     certificates(state + "/tls")
     port = update_server.free_port()
     locations = "location ~ ^/redirect(/.*)$ { return 302 $1; }"
+    # /office/NAME/PATH: /cached/PATH under an address of its own in squid.
+    office = f"location ~ ^/office/[^/]+/(.*)$ {{ alias {state}/www/$1; expires 1h; }}"
     servers = ""
     for name in ("https", "untrusted"):
         tls_port = update_server.free_port()
@@ -76,7 +79,7 @@ def start(state):
                     f"  location ~ ^/downgrade(/.*)$ {{ return 302 http://127.0.0.1:{port}$1; }}\n"
                     f"  ssl_certificate {state}/tls/{name}.pem;"
                     f" ssl_certificate_key {state}/tls/{name}.key; }}\n")
-    update_server.start(state, port, locations, servers)
+    update_server.start(state, port, locations + office, servers, squid=True)
     faults = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Faults)
     faults.daemon_threads = True
     child = os.fork()

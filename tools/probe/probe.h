@@ -59,6 +59,28 @@ inline void SetSetting(HKEY root, const std::string& key, const std::string& nam
                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
+// The current user's proxy for WinINet while it lives, as an office's PCs are set up: every
+// address through the one at url ("http://127.0.0.1:PORT/"), loopback too ("<-loopback>",
+// docs/windows.md), or none; then none, as in the prefixes of the tests and the benchmarks. A
+// program reads it as it starts.
+struct SystemProxy {
+  explicit SystemProxy(const std::string& url) {
+    if (!url.empty()) {
+      SetSetting(HKEY_CURRENT_USER, kKey, "ProxyServer", url.substr(7, url.find('/', 7) - 7));
+      SetSetting(HKEY_CURRENT_USER, kKey, "ProxyOverride", "<-loopback>");
+    }
+    Enable(!url.empty());
+  }
+  ~SystemProxy() { Enable(0); }
+  SystemProxy(const SystemProxy&) = delete;
+  SystemProxy& operator=(const SystemProxy&) = delete;
+  static void Enable(DWORD on) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, Wide(kKey).c_str(), L"ProxyEnable", REG_DWORD, &on,
+                    sizeof on);
+  }
+  static constexpr char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+};
+
 // Polls until the condition holds or the bound has passed; says whether it held.
 template <class Condition>
 bool WaitUntil(Condition&& condition, std::chrono::milliseconds bound = std::chrono::seconds(20)) {

@@ -241,6 +241,7 @@ class LiveRequest {
 struct Transfer {
   const HttpTimeouts timeouts;
   const std::optional<ResumeFrom> resume;
+  const bool from_caches;
   LiveRequest live;
   std::mutex mutex;
   std::string current;  // the address, moved along redirects
@@ -258,10 +259,15 @@ void Fetch(Transfer& transfer, TransferQueue& queue) {
   const std::optional<ResumeFrom>& resume = transfer.resume;
   LiveRequest& live = transfer.live;
   std::string current = transfer.Current();
+  // End to end, said to every cache on the way: WinINet's flag sends Pragma alone (under Wine),
+  // which an HTTP/1.1 cache need not heed.
+  std::wstring headers =
+      transfer.from_caches ? L"" : L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   // The rest only if the server still has the same version, else the whole file.
-  const std::wstring headers = resume ? L"Range: bytes=" + std::to_wstring(resume->offset) +
-                                            L"-\r\nIf-Range: " + Widen(resume->validator) + L"\r\n"
-                                      : L"";
+  if (resume) {
+    headers += L"Range: bytes=" + std::to_wstring(resume->offset) + L"-\r\nIf-Range: " +
+               Widen(resume->validator) + L"\r\n";
+  }
   InternetHandle internet(
       InternetOpenW(L"HanamizuLauncher/4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!internet) throw LastWin32Error();
@@ -272,10 +278,13 @@ void Fetch(Transfer& transfer, TransferQueue& queue) {
                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) throw LastWin32Error();
     ApplyTimeouts(connection.get(), timeouts);
-    // Always the server's current answer: an update check must not see yesterday's list.
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
-                  INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
+    // The system's cache is never written. Without caches, the origin's current answer: an update
+    // check must not see yesterday's list. With them, an entry another program left in the
+    // system's cache is checked with the server before it is read (docs/windows.md).
+    DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES |
                   INTERNET_FLAG_NO_AUTO_REDIRECT;
+    flags |= transfer.from_caches ? INTERNET_FLAG_RESYNCHRONIZE
+                                  : INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE;
     if (address.secure) flags |= INTERNET_FLAG_SECURE;
     const HINTERNET request = HttpOpenRequestW(connection.get(), L"GET", address.path.c_str(),
                                                nullptr, nullptr, nullptr, flags, 0);
@@ -325,7 +334,7 @@ void Fetch(Transfer& transfer, TransferQueue& queue) {
 // the bytes reach sink here.
 void Win32HttpClient::Download(const std::string& url, ByteSink& sink,
                                const DownloadRequest& request) {
-  const auto transfer = std::make_shared<Transfer>(timeouts_, request.resume);
+  const auto transfer = std::make_shared<Transfer>(timeouts_, request.resume, request.from_caches);
   transfer->current = url;
   TransferLimits limits;
   if (request.whole_deadline) limits.deadline = std::chrono::milliseconds(timeouts_.deadline_ms);
