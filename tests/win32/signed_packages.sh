@@ -5,15 +5,13 @@
 # beside them, each certificate's key digest as openssl has it.
 set -euo pipefail
 package=$(realpath "$2")
-mkdir -p "$1" && cd "$1"
+rm -rf "$1" && mkdir "$1" && cd "$1"
 for who in a b; do
   openssl req -x509 -newkey rsa:2048 -nodes -utf8 -days 3650 -keyout $who.key -out $who.pem \
     -subj "/C=JP/O=ハナミズ試験/CN=Hanamizu Test Publisher" -addext extendedKeyUsage=codeSigning
   openssl x509 -pubkey -noout -in $who.pem | openssl pkey -pubin -outform DER | sha256sum >$who.key.sha256
-  osslsigncode sign -certs $who.pem -key $who.key -in "$package" -out signed-$who.exe.new
-  mv signed-$who.exe.new signed-$who.exe
+  osslsigncode sign -certs $who.pem -key $who.key -in "$package" -out signed-$who.exe
 done
 cp "$package" unsigned.exe
-cp signed-a.exe altered.exe.new
-printf X | dd of=altered.exe.new bs=1 seek=80 conv=notrunc status=none
-mv altered.exe.new altered.exe
+cp signed-a.exe altered.exe
+printf X | dd of=altered.exe bs=1 seek=80 conv=notrunc status=none
