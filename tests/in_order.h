@@ -5,15 +5,15 @@
 
 namespace hanamizu {
 
-// The first of the texts that no line holds after the line that held the text before it, or
-// nothing when each is found in turn: a log checked for what matters, in order.
+// The first of the texts not found after the one before it in the lines, or nothing when each is
+// found in turn: a log checked for what matters, in order.
 inline std::string FirstMissing(const std::vector<std::string>& lines,
                                 const std::vector<std::string>& texts) {
-  auto line = lines.begin();
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  size_t at = 0;
   for (const std::string& text : texts) {
-    while (line != lines.end() && line->find(text) == std::string::npos) ++line;
-    if (line == lines.end()) return text;
-    ++line;
+    if ((at = all.find(text, at)) == std::string::npos) return text;
   }
   return "";
 }

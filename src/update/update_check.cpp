@@ -102,6 +102,9 @@ class SplashProgress : public DownloadProgress {
   void Progress(uint64_t received, std::optional<uint64_t> announced) override {
     if (work_ && work_->Begun()) {
       if (work_->Over()) {
+        const uint64_t meanwhile = received - received_at_press_;
+        platform_.log.Write((meanwhile ? std::to_string(meanwhile) + " bytes" : "nothing") +
+                            std::string(" arrived while the main program ran"));
         throw AppError(kErrorInternal, "メインプログラムが終了しました", Condition::kWorkOver);
       }
       return;
@@ -113,6 +116,7 @@ class SplashProgress : public DownloadProgress {
                         (announced ? std::to_string(*announced) : std::string("?")) +
                         " bytes: the main program starts, the download goes on");
     shown_ = false;
+    received_at_press_ = received;
     splash_.HideProgress();
     work_->Begin();
   }
@@ -122,6 +126,7 @@ class SplashProgress : public DownloadProgress {
   SplashWindow& splash_;
   WorkMeanwhile* work_;
   bool shown_ = false;
+  uint64_t received_at_press_ = 0;
 };
 
 // Whether the list may be used: a launcher with the publisher's keys takes only a list one of

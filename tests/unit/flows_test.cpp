@@ -213,6 +213,7 @@ struct FlowCase {
   const char* name;
   Step scene, flow;
   J journal;
+  J log = {};  // parts of the launcher's own log's lines, in order
 };
 
 // clang-format off
@@ -232,8 +233,13 @@ const FlowCase kFlows[] = {
      kTaken + J{kDownload[0], "progress 10/?", kDropped, "progress hidden"} + Unexpected("サーバーがファイルの長さを知らせていません (http://p/setup.exe)")},
     {"shorter than its block, no length: kept", ServeBlock(false) + [](FakePlatform& f) { f.web[kPackageUrl].body = kHead; f.web[kPackageUrl].unannounced = true; }, Check(-1),
      kTaken + J{kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
-    {"a signed list older than one accepted: a replay", ServeBlock(true) + Set("更新ﾘｽﾄ連番", "2"), Check(-1), kFetchList + kUnusable},
-    {"a kept part that changed: the whole from the origin", ServeBlock(true) + Kept("MZ!p"), Check(1), kKeyedList + J{kOffer, kPrivate} + kResumed + J{kDropped} + kFetched},
+    {"a signed list older than one accepted: a replay", ServeBlock(true) + Set("更新ﾘｽﾄ連番", "2"), Check(-1), kFetchList + kUnusable,
+     {"list http://u/di04.dat: HTTP 200, 170 bytes, 0 ms, saved as C:\\Temp\\di04.dat",
+      "list verdict older sequence: the list's sequence 1 is older than 2, the highest accepted", "message \"確認\": 自動アップデートの処理が実行できません。  インターネット"}},
+    {"a kept part that changed: the whole from the origin", ServeBlock(true) + Kept("MZ!p"), Check(1), kKeyedList + J{kOffer, kPrivate} + kResumed + J{kDropped} + kFetched,
+     {"list verdict trusted: signed for di04.dat, sequence 1 (highest accepted 0), expires never", "package http://p/setup.exe into " + kTarget,
+      "resumed from 4 of 10 bytes", "received 6 bytes in 0 ms", "package check failed: expected 10 bytes, SHA-256 a36366c63836b549c52b86c71484d4203e3ea9f3fe5d094923f58f7a5c8c4f98; received 10 bytes, SHA-256 7c58c002d21928897f112d86431325b1a09a49fbd2f18e365a7bc780d8c6f38c",
+      "once more, end to end", "whole file, end to end", "package check passed"}},
     {"rolled out to 42 %: group 42, drawn once and kept, is not offered it", ServeBlock(true, 42), Check(0) + Check(0), kKeyedList + J{"set di04\\system\\更新ｸﾞﾙｰﾌﾟ=42"} + kFetchList},
     {"a stale copy in a cache: the whole again from the origin", ServeBlock(true) + kStale, Check(1), kKeyedList + J{kOffer, kPrivate} + kDownload + J{kDropped} + kFetched},
     {"no block: never from a cache", Serve(kNewer) + kStale, Check(1), kTaken + kFetched},
@@ -241,20 +247,24 @@ const FlowCase kFlows[] = {
     {"kept longer than the package", ServeBlock(true) + Kept(kPackage + "!", "\"v1\"", kPackageUrl, 1, 11), Check(1), kKeyedList + J{kOffer, kPrivate, kDropped} + kFetched},
     {"kept, the rest", ServeBlock(true) + Kept(kHead), Check(1), kKeyedList + kRestFetched},
     {"rewritten after its check, signed", ServeBlock(true) + kRewritten, Check(-1), kKeyedList + J{kOffer, kPrivate} + kDownload + kChanged},
-    {"rewritten after its check, unsigned", Serve(kNewer) + kRewritten, Check(-1), kTaken + kDownload + kChanged},
+    {"rewritten after its check, unsigned", Serve(kNewer) + kRewritten, Check(-1), kTaken + kDownload + kChanged,
+     {"held package " + kTarget + " changed after its check: 10 bytes, SHA-256 "}},
     {"signed with the pinned key", Serve(kNewer) + SignedBy(1), Check(1), kTaken + kFetched},
     {"signed with another key: deleted", Serve(kNewer) + SignedBy(2), Check(-1), kTaken + kDownload + J{kReady[0], "delete " + kTarget, "progress hidden"} +
      Unexpected("ダウンロードしたパッケージは別の発行元 (CN=ハナミズ) が署名しています (" + kTarget + ")")},
     {"a path of 259 units: in the update directory", Serve(kNewer) + Failing("OpenPartialFile", kMissing), Check(-1, "http://u/", k259),
      J{kFetchList[0], "save " + k259 + "di04.dat", kOffer, "private " + k259 + "hmz-aabdfcf4a623f609"} + Unexpected("見つかりません。")},
     {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + kRestFetched},
-    {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1), kDroppedFirst},
+    {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1), kDroppedFirst,
+     {"kept part of 4 bytes dropped: it is of another address, http://old/setup.exe", "whole file", "received 10 bytes",
+      "package check passed: expected 10 bytes (the server's length; no signed block); received 10 bytes, SHA-256 ", "held package " + kTarget + " read again: 10 bytes"}},
     {"kept a week", Serve(kNewer) + Kept(kHead, "\"v1\"", kPackageUrl, 7.5), Check(1), kDroppedFirst},
     {"kept without a strong validator", Serve(kNewer) + Kept(kHead, ""), Check(1), kDroppedFirst},
     // A partial answer that is not the rest asked for: the whole file instead, once.
     {"the rest from elsewhere", Rest({2, true, "\"v1\"", 10}), Check(1), kRefetched},
     {"the rest of another length", Rest({4, true, "\"v1\"", 11}), Check(1), kRefetched},
-    {"the rest of another version", Rest({4, true, "\"v2\"", 10}), Check(1), kRefetched},
+    {"the rest of another version", Rest({4, true, "\"v2\"", 10}), Check(1), kRefetched,
+     {"partial answer (HTTP 200) refused: it starts at 4 of 10, validator \"v2\"; asked for the rest from 4 of 10, validator \"v1\"", "whole file", "received 10 bytes"}},
     {"no rest to send", Rest({11, true, "\"v1\"", 10}), Check(1), kRefetched},
     {"the whole instead of the rest", Rest({0, false, "\"v1\"", 10}), Check(1), kFetchList + kRestFetched},
     {"a write fails: no part is left", Serve(kNewer) + Failing("Write", AppError(112, "いっぱいです。")), Check(-1),
@@ -308,20 +318,6 @@ const FlowCase kLogged[] = {
     {"the start-up, and an error nothing traps", In("C:\\") + Failing("ListFiles", AppError(5, "拒否")), StartUp,
      {"open C:\\Users\\u\\AppData\\Local\\Hanamizu\\di04\\launcher.log", "launcher 4.0.0.0 in C:, process 4242, settings di04",
       "command line \"boot\" accepted", "unhandled error 5: 拒否", "message \"" + kTitle + "\": 実行時エラー '5':    拒否"}},
-    {"a replay", ServeBlock(true) + Set("更新ﾘｽﾄ連番", "2"), Check(-1),
-     {"list http://u/di04.dat: HTTP 200, 170 bytes, 0 ms, saved as C:\\Temp\\di04.dat",
-      "list verdict older sequence: the list's sequence 1 is older than 2, the highest accepted", "message \"確認\": 自動アップデートの処理が実行できません。  インターネット"}},
-    {"no list", [](FakePlatform&) {}, Check(-1), {"list http://u/di04.dat failed (HTTP 0, 0 bytes, 0 ms): error 12007: サーバー名"}},
-    {"a kept part that changed", ServeBlock(true) + Kept("MZ!p"), Check(1),
-     {"list verdict trusted: signed for di04.dat, sequence 1 (highest accepted 0), expires never", "package http://p/setup.exe into " + kTarget,
-      "resumed from 4 of 10 bytes", "received 6 bytes in 0 ms", "package check failed: expected 10 bytes, SHA-256 a36366c63836b549c52b86c71484d4203e3ea9f3fe5d094923f58f7a5c8c4f98; received 10 bytes, SHA-256 7c58c002d21928897f112d86431325b1a09a49fbd2f18e365a7bc780d8c6f38c",
-      "once more, end to end", "whole file, end to end", "package check passed"}},
-    {"kept from another address", Serve(kNewer) + Kept(kHead, "\"v1\"", "http://old/setup.exe"), Check(1),
-     {"kept part of 4 bytes dropped: it is of another address, http://old/setup.exe", "whole file", "received 10 bytes",
-      "package check passed: expected 10 bytes (the server's length; no signed block); received 10 bytes, SHA-256 ", "held package " + kTarget + " read again: 10 bytes"}},
-    {"the rest of another version", Rest({4, true, "\"v2\"", 10}), Check(1),
-     {"partial answer (HTTP 200) refused: it starts at 4 of 10, validator \"v2\"; asked for the rest from 4 of 10, validator \"v1\"", "whole file", "received 10 bytes"}},
-    {"rewritten after its check", Serve(kNewer) + kRewritten, Check(-1), {"held package " + kTarget + " changed after its check: 10 bytes, SHA-256 "}},
     {"the package starts; no user information", kUpdateOn + Set("自動ｱｯﾌﾟﾃﾞｰﾄURL", "http://user:secret@u/") + Serve(kNewer, "http://user:secret@u/di04.dat"), Launch,
      {"main program " + kMain + ", version 8.1.25", "auto-update on (setting \"1\"), update address http://u/", "list http://u/di04.dat: HTTP 200",
       "versions: server 8.1.26, installed 8.1.25: newer, offered", "answered OK", "offer accepted", "package started: " + kTarget + "; the launcher ends"}},
@@ -358,8 +354,10 @@ TEST(Flows, Logged) {
 }
 
 TEST(Flows, Journals) {
-  Play(kFlows,
-       [](const FlowCase& row, FakePlatform& fake) { EXPECT_EQ(fake.journal, row.journal); });
+  Play(kFlows, [](const FlowCase& row, FakePlatform& fake) {
+    EXPECT_EQ(fake.journal, row.journal);
+    EXPECT_EQ(FirstMissing(fake.log, row.log), "") << testing::PrintToString(fake.log);
+  });
 }
 
 }  // namespace
