@@ -14,6 +14,8 @@ inline constexpr char kKeyAutoUpdateUrl[] = "自動ｱｯﾌﾟﾃﾞｰﾄURL";
 inline constexpr char kKeyAutoUpdate[] = "自動ｱｯﾌﾟﾃﾞｰﾄ";
 // The highest release sequence of a signed update list this user has accepted.
 inline constexpr char kKeyListSequence[] = "更新ﾘｽﾄ連番";
+// This user's group for releases that reach a share of the PCs first, drawn once: 0 to 99.
+inline constexpr char kKeyRolloutGroup[] = "更新ｸﾞﾙｰﾌﾟ";
 inline constexpr char kDefaultOemTitle[] = "ハナミズ台帳ツール";
 
 // An INI value; a present key with an empty value gives the empty text, not the default.

@@ -189,6 +189,8 @@ class SystemServices {
   virtual int64_t UnixTime() = 0;
   // The user's local application data folder (FOLDERID_LocalAppData), without a trailing "\".
   virtual std::string LocalAppDataFolder() = 0;
+  // A number from the system's random source, unpredictable to others.
+  virtual uint64_t RandomNumber() = 0;
   // The running process's identifier, which the system's own tools show.
   virtual uint32_t ProcessId() = 0;
   // An environment variable; nothing when it is not set.

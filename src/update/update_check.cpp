@@ -150,6 +150,23 @@ bool AcceptSignedList(Platform& platform, std::string_view list,
   return true;
 }
 
+// Whether this user is among the PCs a release reaches first: a group drawn once from the
+// system's random source and kept with the settings, below the release's share.
+bool OfferedInRollout(Platform& platform, int rollout, const std::string& registry_prefix) {
+  if (rollout >= 100) return true;
+  const std::string app = SettingsAppName(registry_prefix);
+  std::optional<int> group =
+      ReadRolloutGroup(platform.settings.ReadSetting(app, kSettingsSection, kKeyRolloutGroup));
+  if (!group) {
+    group = static_cast<int>(platform.system.RandomNumber() % 100);
+    platform.settings.WriteSetting(app, kSettingsSection, kKeyRolloutGroup, std::to_string(*group));
+  }
+  const bool inside = InRollout(*group, rollout);
+  platform.log.Write("rollout " + std::to_string(rollout) + " %: this user's group " +
+                     std::to_string(*group) + " is " + (inside ? "inside" : "outside"));
+  return inside;
+}
+
 }  // namespace
 
 void ShowUnexpectedError(UserInterface& ui, const AppError& error) {
@@ -196,6 +213,10 @@ int16_t UpdateCheck(Platform& platform, SplashWindow& splash, int32_t major, int
     }
     if (!IsNewerVersion(list.ServerMinor, list.ServerBuild, minor, build)) {
       platform.log.Write(versions + ": not newer, nothing to do");
+      return 0;
+    }
+    if (block && !OfferedInRollout(platform, block->rollout, registry_prefix)) {
+      platform.log.Write(versions + ": newer, not offered yet");
       return 0;
     }
     platform.log.Write(versions + ": newer, offered");

@@ -10,7 +10,7 @@
 namespace hanamizu {
 namespace {
 
-constexpr std::string_view kFirstTag = "HMZ1", kTag = "HMZ2";
+constexpr std::string_view kFirstTag = "HMZ1", kTag = "HMZ2", kFieldsTag = "HMZF";
 
 Sha256Digest DigestOf(std::string_view bytes, Crypto& crypto) {
   const std::unique_ptr<Sha256> hash = crypto.StartSha256();
@@ -58,18 +58,58 @@ ListVerdict Verdict(std::string_view list, const std::optional<IntegrityBlock>& 
   if (publisher_keys.empty()) return ListVerdict::kTrusted;
   if (!block) return ListVerdict::kNoBlock;
   if (block->version == 1) return ListVerdict::kFirstBlock;
-  const Sha256Digest digest = DigestOf(list.substr(0, block->signed_length), crypto);
-  const bool signed_by_one =
-      std::any_of(publisher_keys.begin(), publisher_keys.end(), [&](const std::string& pem) {
-        const std::optional<P256PublicKey> key = ReadPublicKeyPem(pem);
-        return key && crypto.VerifyP256(*key, digest, block->signature);
-      });
-  if (!signed_by_one) return ListVerdict::kNoSignature;
+  const auto signed_by_one = [&](size_t length, const P256Signature& signature) {
+    const Sha256Digest digest = DigestOf(list.substr(0, length), crypto);
+    return std::any_of(publisher_keys.begin(), publisher_keys.end(), [&](const std::string& pem) {
+      const std::optional<P256PublicKey> key = ReadPublicKeyPem(pem);
+      return key && crypto.VerifyP256(*key, digest, signature);
+    });
+  };
+  if (!signed_by_one(block->signed_length, block->signature) || block->unsigned_bytes ||
+      (block->fields_signed_length &&
+       !signed_by_one(block->fields_signed_length, block->fields_signature))) {
+    return ListVerdict::kNoSignature;
+  }
+  if (block->unknown_field) return ListVerdict::kUnknownField;
   if (!SameName(block->product, context.product)) return ListVerdict::kOtherProduct;
   if (block->sequence < context.highest_accepted) return ListVerdict::kOlderSequence;
   if (block->expires != 0 && context.now - kExpiryToleranceSeconds > block->expires)
     return ListVerdict::kExpired;
   return ListVerdict::kTrusted;
+}
+
+// The fields after the block, when the bytes there are fields.
+void ReadFields(Reader& reader, size_t record, IntegrityBlock& block) {
+  const size_t start = reader.Taken();
+  if (!reader.Has(6) || reader.Bytes(4) != kFieldsTag) {
+    block.unsigned_bytes = true;
+    return;
+  }
+  const size_t length = reader.Number(2);
+  if (!reader.Has(length + 64)) {
+    block.unsigned_bytes = true;
+    return;
+  }
+  Reader fields(reader.Bytes(length));
+  while (fields.Has(4)) {
+    const auto type = static_cast<uint16_t>(fields.Number(2));
+    const size_t size = fields.Number(2);
+    if (!fields.Has(size)) break;
+    const std::string_view value = fields.Bytes(size);
+    if ((type & ~kMustUnderstand) == kRolloutField) {
+      // A share that cannot be read is none this launcher understands.
+      const bool readable = size == 1 && static_cast<uint8_t>(value[0]) <= 100;
+      if (readable) block.rollout = static_cast<uint8_t>(value[0]);
+      block.unknown_field |= !readable;
+    } else if (type & kMustUnderstand) {
+      block.unknown_field = true;
+    }
+  }
+  if (fields.Has(1)) block.unsigned_bytes = true;  // a field cut short
+  block.fields_signed_length = record + reader.Taken();
+  const std::string_view signature = reader.Bytes(64);
+  std::copy(signature.begin(), signature.end(), block.fields_signature.begin());
+  block.length += reader.Taken() - start;
 }
 
 }  // namespace
@@ -100,6 +140,7 @@ std::optional<IntegrityBlock> ReadIntegrityBlock(std::string_view list, const An
   const std::string_view signature = reader.Bytes(64);
   std::copy(signature.begin(), signature.end(), block.signature.begin());
   block.length = reader.Taken();
+  if (reader.Has(1)) ReadFields(reader, *record, block);
   return block;
 }
 
@@ -116,9 +157,20 @@ std::string WriteSignedList(std::string_view record, const ReleaseFields& releas
   AppendNumber(list, static_cast<uint64_t>(release.expires), 8);
   AppendNumber(list, release.package_size, 8);
   list.append(release.package_sha256.begin(), release.package_sha256.end());
-  const P256Signature signature =
-      key ? crypto.SignP256(*key, DigestOf(list, crypto)) : P256Signature{};
-  return list.append(signature.begin(), signature.end());
+  const auto sign = [&] {
+    const P256Signature signature =
+        key ? crypto.SignP256(*key, DigestOf(list, crypto)) : P256Signature{};
+    list.append(signature.begin(), signature.end());
+  };
+  sign();
+  if (release.rollout == 100) return list;  // as launchers before the fields wrote it
+  list += kFieldsTag;
+  AppendNumber(list, 5, 2);
+  AppendNumber(list, kRolloutField, 2);
+  AppendNumber(list, 1, 2);
+  AppendNumber(list, static_cast<uint64_t>(release.rollout), 1);
+  sign();
+  return list;
 }
 
 ListJudgement JudgeList(std::string_view list, const std::optional<IntegrityBlock>& block,
@@ -158,7 +210,8 @@ std::string JudgementWords(const ListJudgement& judgement) {
       if (!judgement.keys) return "trusted: this launcher has no publisher keys and checks no list";
       return "trusted: signed for " + block->product + ", sequence " +
              std::to_string(block->sequence) + " (highest accepted " +
-             std::to_string(context.highest_accepted) + "), expires " + UtcDateText(block->expires);
+             std::to_string(context.highest_accepted) + "), expires " +
+             UtcDateText(block->expires) + ", rollout " + std::to_string(block->rollout) + " %";
     case ListVerdict::kNoBlock:
       return "no block: the list has no signed block after its record";
     case ListVerdict::kFirstBlock:
@@ -175,6 +228,9 @@ std::string JudgementWords(const ListJudgement& judgement) {
     case ListVerdict::kExpired:
       return "expired: the list expired on " + UtcDateText(block->expires) +
              "; the PC's clock says " + UtcDateText(context.now) + " (a day's tolerance)";
+    case ListVerdict::kUnknownField:
+      return "unknown field: the list has a field that a launcher must understand, and this one "
+             "does not";
   }
   return "unknown verdict";
 }

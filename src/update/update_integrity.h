@@ -12,9 +12,23 @@
 //   the ECDSA P-256 signature (r then s, 32 bytes each, big-endian) of the SHA-256 of every
 //       byte before it: the record as served, then the block up to here
 //
+// Fields that came later follow the block, where launchers that predate them ignore bytes, and
+// are signed on their own, so that those launchers still take the list:
+//
+//   "HMZF"
+//   the fields' length (2 bytes), then each field: its type (2 bytes; with bit 15 set, a launcher
+//       that does not know the type must not use the list), its value's length (2 bytes), its
+//       value; a field of a type it knows, with bit 15 clear, is skipped by a launcher that does
+//       not know it
+//   the signature, as the block's, of every byte before it: the record, the block, the fields
+//
+// Types: 1, the rollout: the share of PCs that are offered the release, in percent (1 byte, 0 to
+// 100); without it, 100. A launcher with keys takes nothing after the block but fields that one
+// of them signed.
+//
 // The first block, still read, is "HMZ1", the size, the SHA-256 and the signature: sequence 0,
 // no expiry, any product; only a launcher without keys uses a list that has it. Launchers that
-// predate both read the record and never look further; bytes after the block are ignored.
+// predate both read the record and never look further.
 
 #include <cstdint>
 #include <optional>
@@ -28,8 +42,10 @@
 
 namespace hanamizu {
 
-// The largest block: the tag, the longest product and the fixed fields.
-inline constexpr size_t kIntegrityBlockMostBytes = 4 + 2 + 0xFFFF + 8 + 8 + 8 + 32 + 64;
+// The largest block: the tag, the longest product and the fixed fields; then the most fields.
+inline constexpr size_t kIntegrityBlockMostBytes =
+    4 + 2 + 0xFFFF + 8 + 8 + 8 + 32 + 64 + 4 + 2 + 0xFFFF + 64;
+inline constexpr uint16_t kRolloutField = 1, kMustUnderstand = 0x8000;
 // The most of an update list the launcher ever reads: the largest record and its block.
 inline constexpr size_t kListMostBytes = kUpdateListMaxBytes + kIntegrityBlockMostBytes;
 inline constexpr int64_t kExpiryToleranceSeconds = 24 * 60 * 60;  // for a wrong PC clock
@@ -41,13 +57,19 @@ struct ReleaseFields {
   int64_t expires = 0;
   uint64_t package_size = 0;
   Sha256Digest package_sha256{};
+  int rollout = 100;  // percent of the PCs offered the release
 };
 
 struct IntegrityBlock : ReleaseFields {
   int version = 2;  // 1: the first block, with the package's size and hash alone
   P256Signature signature{};
   size_t signed_length = 0;  // how many bytes of the list the signature covers
-  size_t length = 0;         // of the block, the signature included
+  size_t length = 0;         // of the block, the signature included, and of its fields
+  // The fields after the block: what their signature covers (0: none), and that signature.
+  size_t fields_signed_length = 0;
+  P256Signature fields_signature{};
+  bool unknown_field = false;   // one that must be understood
+  bool unsigned_bytes = false;  // after the block, that are no fields
 };
 
 // The block right after the record at the start of list, when list holds it whole.
@@ -69,6 +91,7 @@ enum class ListVerdict {
   kOtherProduct,   // signed for another list name
   kOlderSequence,  // older than a list already accepted: a replay
   kExpired,        // past its expiry, a day's tolerance for the clock given
+  kUnknownField,   // a field after the block that must be understood and is not
 };
 struct ListContext {
   std::string product;            // the list's name, e.g. "di04.dat"

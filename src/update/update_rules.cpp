@@ -1,5 +1,6 @@
 #include "update/update_rules.h"
 
+#include <charconv>
 #include <limits>
 
 #include "common/app_error.h"
@@ -36,6 +37,19 @@ bool IsUsablePackageFile(const std::string& package_file) {
   }
   return !(stem.size() == 4 && (stem.starts_with(u"com") || stem.starts_with(u"lpt")) &&
            stem[3] >= u'1' && stem[3] <= u'9');
+}
+
+std::optional<int> ReadRolloutGroup(const std::string& kept) {
+  int group = -1;
+  const auto [end, error] = std::from_chars(kept.data(), kept.data() + kept.size(), group);
+  if (error != std::errc{} || end != kept.data() + kept.size() || group < 0 || group > 99) {
+    return std::nullopt;
+  }
+  return group;
+}
+
+bool InRollout(int group, int rollout) {
+  return group < rollout;
 }
 
 int16_t DownloadModeResult(int16_t download_mode) {

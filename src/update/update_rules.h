@@ -3,6 +3,7 @@
 // The plain decisions of the update check, taken on the values of the update list.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace hanamizu {
@@ -18,6 +19,14 @@ bool IsNewerVersion(int32_t server_minor, int32_t server_build, int32_t minor, i
 // plain file name that Windows can store, so that the server's text cannot choose where on the
 // disk the file goes, nor name a device.
 bool IsUsablePackageFile(const std::string& package_file);
+
+// A user's rollout group as the settings keep it: 0 to 99 in decimal, or nothing when it is
+// missing or cannot be read (and is drawn again).
+std::optional<int> ReadRolloutGroup(const std::string& kept);
+
+// Whether a PC of that group is offered a release rolled out to that share (percent): the groups
+// below it are, so that a PC inside a share stays inside when it grows.
+bool InRollout(int group, int rollout);
 
 // DownloadMode + 1 as a signed 16-bit value; 32767 overflows (AppError).
 int16_t DownloadModeResult(int16_t download_mode);

@@ -169,6 +169,7 @@ class FakePlatform : public FileSystem,
   int64_t UnixTime() override { return 1'800'000'000; }
   std::string LocalAppDataFolder() override { return "C:\\Users\\u\\AppData\\Local"; }
   uint32_t ProcessId() override { return 4242; }
+  uint64_t RandomNumber() override { return 4242; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override {
     const auto found = env.find(name);
     return found == env.end() ? std::nullopt : std::optional(found->second);

@@ -31,6 +31,8 @@ grep -q "does not match: the package's SHA-256 is" altered.out || fail "$(cat al
 # list given.
 "$tool" "${w[@]}" --sign key.pem --expires 2020-01-31 >/dev/null
 "$tool" "${w[@]/signed.dat/newer.dat}" --sign key.pem --sequence 3 >/dev/null
+"$tool" "${w[@]/signed.dat/rolled.dat}" --sign key.pem --rollout 30 >/dev/null
+[[ $("$tool" show rolled.dat | grep Rollout) == "Rollout:         30 %" ]] || fail "show a rollout"
 "$tool" write moved.dat --version 8.1.27 --location http://h/ --package pkg.exe \
   --package-file altered.exe --sign key.pem --sequence 4 >/dev/null
 shown=$'Product:         signed.dat\nSequence:        2\nExpires:         2020-01-31 00:00:00 UTC'
@@ -43,6 +45,7 @@ done <<RULES
 signed.dat pkg.exe --product signed.dat|the list expired on 2020-01-31 00:00:00 UTC
 newer.dat pkg.exe|signed for newer.dat, not di04.dat
 newer.dat pkg.exe --product newer.dat --previous signed.dat|is what newer.dat says
+rolled.dat pkg.exe --product rolled.dat|for rolled.dat, rollout 30 %
 moved.dat altered.exe --product moved.dat --previous newer.dat|address http://h/pkg.exe served other bytes
 signed.dat pkg.exe --product signed.dat --previous newer.dat|sequence 2 is older than 3, the highest accepted
 RULES
@@ -69,6 +72,7 @@ done <<ARGS
 2 write out.dat --version 8.1.2 --location http://h --package a.exe
 2 write out.dat --version 8.1.2 --location http://h/ --package CON.exe
 2 write out.dat --mode 32768 --version 8.1.2 --location http://h/ --package a.exe
+2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --package-file pkg.exe --rollout 101
 2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --sign key.pem
 2 write out.dat --version 8.1.2 --location http://h/ --package a.exe --package-file pkg.exe --sign key.pub.pem
 1 write no/such/dir.dat --version 8.1.2 --location http://h/ --package a.exe

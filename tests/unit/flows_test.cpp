@@ -90,14 +90,14 @@ Step Serve(const UpdateListRecord& list, const std::string& url = kListUrl) {
 }
 // The list with a block for kPackage, signed with the tests' key, built into the launcher; or
 // signed by no one (zeros) for a launcher without keys.
-Step ServeBlock(bool keyed) {
+Step ServeBlock(bool keyed, int rollout = 100) {
   return Serve(kNewer) + [=](FakePlatform& f) {
     const auto hash = f.crypto->StartSha256();
     hash->Add(kPackage);
     const auto key = ReadPrivateKeyPem(fakes::kTestPrivateKey);
-    f.web[kListUrl].body =
-        WriteSignedList(f.web[kListUrl].body, {"di04.dat", 1, 0, kPackage.size(), hash->Finish()},
-                        keyed ? &*key : nullptr, *f.crypto, f.Ansi());
+    f.web[kListUrl].body = WriteSignedList(
+        f.web[kListUrl].body, {"di04.dat", 1, 0, kPackage.size(), hash->Finish(), rollout},
+        keyed ? &*key : nullptr, *f.crypto, f.Ansi());
     if (keyed) f.platform.publisher_keys = {fakes::kTestPublicKey};
   };
 }
@@ -227,6 +227,7 @@ const FlowCase kFlows[] = {
      kTaken + J{kDownload[0], "progress 4/?", "progress hidden"} + Unexpected("受信したデータが途中で切れています (4 / 10 バイト) (http://p/setup.exe)")},
     {"a signed list older than one accepted: a replay", ServeBlock(true) + Set("更新ﾘｽﾄ連番", "2"), Check(-1), kFetchList + kUnusable},
     {"a kept part that changed: the whole from the origin", ServeBlock(true) + Kept("MZ!p"), Check(1), kKeyedList + J{kOffer, kPrivate} + kResumed + J{kDropped} + kFetched},
+    {"rolled out to 42 %: group 42, drawn once and kept, is not offered it", ServeBlock(true, 42), Check(0) + Check(0), kKeyedList + J{"set di04\\system\\更新ｸﾞﾙｰﾌﾟ=42"} + kFetchList},
     {"a stale copy in a cache: the whole again from the origin", ServeBlock(true) + kStale, Check(1), kKeyedList + J{kOffer, kPrivate} + kDownload + J{kDropped} + kFetched},
     {"no block: never from a cache", Serve(kNewer) + kStale, Check(1), kTaken + kFetched},
     {"kept whole, checked before anything is asked", ServeBlock(true) + Kept(kPackage), Check(1), kKeyedList + J{kOffer, kPrivate} + kReady + J{kLetGo}},

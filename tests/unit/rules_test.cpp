@@ -84,6 +84,9 @@ const SwitchRule kPackageFile[] = {
 const std::tuple<const char*, int32_t, int32_t, bool> kNewer[] = {
     {"minor", 2, 0, true}, {"build", 1, 26, true}, {"same", 1, 25, false}, {"older build", 1, 24, false},
     {"older minor, newer build", 0, 99, false}, {"signed", -1, 5, false}};
+// The kept group against the release's share: "-" when it is drawn again.
+const std::tuple<const char*, int, const char*> kRollout[] = {
+    {"29", 30, "in"}, {"30", 30, "out"}, {"0", 0, "out"}, {"99", 100, "in"}, {"100", 100, "-"}, {"", 9, "-"}};
 // clang-format on
 
 std::string Joined(const SplitPathParts& p) {
@@ -128,6 +131,10 @@ TEST(Rules, LaunchAndUpdateRules) {
     EXPECT_EQ(IsUsablePackageFile(row.text), row.yes) << row.name;
   for (const auto& [name, minor, build, newer] : kNewer)
     EXPECT_EQ(IsNewerVersion(minor, build, 1, 25), newer) << name;
+  for (const auto& [kept, rollout, in] : kRollout) {
+    const std::optional<int> group = ReadRolloutGroup(kept);
+    EXPECT_EQ(group ? InRollout(*group, rollout) ? "in" : "out" : "-", std::string(in)) << kept;
+  }
   EXPECT_EQ(DownloadModeResult(-1), 0);
   EXPECT_EQ(DownloadModeResult(-32768), -32767);
   EXPECT_EQ(Result([] { return std::to_string(DownloadModeResult(32767)); }), kOverflow);
@@ -213,6 +220,17 @@ TEST(Rules, PublisherKeysAndTheListsBlock) {
                                  "\x5D\x6C\x2D\x83\x5E\x88\x3D\x7B\x0E\xB4\xB4\x9F\x54\x09\x6A\xC1";
   const std::string other = PublicKeyPem(crypto->MakeP256Key().public_key);
   const std::vector<std::string> keys = {kTestPublicKey};
+  // Fields after the block, signed on their own: the rollout, one to skip, one to understand.
+  const auto fielded = [&](const std::string& fields) {
+    std::string bytes =
+        list + "HMZF" + std::string{static_cast<char>(fields.size()), '\0'} + fields;
+    const auto digest = crypto->StartSha256();
+    digest->Add(bytes);
+    const P256Signature signature = crypto->SignP256(*key, digest->Finish());
+    return bytes.append(signature.begin(), signature.end());
+  };
+  const std::string rolled = WriteSignedList(
+      record, {"更新.dat", 7, expires, 5, block->package_sha256, 30}, &*key, *crypto, *codec);
   const auto judge = [&](const std::string& bytes, const std::vector<std::string>& trusted,
                          const ListContext& context) {
     return JudgeList(bytes, ReadIntegrityBlock(bytes, *codec), trusted, context, *crypto);
@@ -230,15 +248,18 @@ TEST(Rules, PublisherKeysAndTheListsBlock) {
       {list, keys, {"更新.DAT", 6}, "trusted: signed for 更新.dat, sequence 7 (highest accepted 6)"},
       {list, keys, {"更新.dat", 8}, "older sequence: the list's sequence 7 is older than 8,"},
       {list, keys, {"更新.dat", 7, expires + 86400}, "trusted: signed"},
+      {rolled, keys, {"更新.dat"}, "trusted: signed for 更新.dat, sequence 7 (highest accepted 0), expires 2027-01-15 08:00:00 UTC, rollout 30 %"},
+      {fielded(std::string("\x07\0\x01\0x\x01\0\x01\0\x0A", 10)), keys, {"更新.dat"}, "trusted: signed for 更新.dat, sequence 7 (highest accepted 0), expires 2027-01-15 08:00:00 UTC, rollout 10 %"},
+      {fielded(std::string("\x07\x80\x01\0x", 5)), keys, {"更新.dat"}, "unknown field:"},
       {list, keys, {"更新.dat", 7, expires + 86401}, "expired: the list expired on 2027-01-15 08:00:00 UTC; the PC's clock says 2027-01-16 08:00:01 UTC"}};
   // clang-format on
   for (const auto& [bytes, trusted, context, words] : cases) {
     const std::string said = JudgementWords(judge(bytes, trusted, context));
     EXPECT_TRUE(said.starts_with(words)) << said;
   }
-  // Not after any one bit of the signed bytes changes.
-  for (size_t bit = 0; bit < block->signed_length * 8; ++bit) {
-    std::string changed = list;
+  // Not after any one bit of the list changes, its fields included.
+  for (size_t bit = 0; bit < rolled.size() * 8; ++bit) {
+    std::string changed = rolled;
     changed[bit / 8] = static_cast<char>(changed[bit / 8] ^ (1 << bit % 8));
     EXPECT_NE(judge(changed, keys, {"更新.dat", 7, expires}).verdict, ListVerdict::kTrusted) << bit;
   }

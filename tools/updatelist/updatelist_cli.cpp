@@ -26,7 +26,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: updatelist write <file> [--mode N] --version MAJOR.MINOR.BUILD --location URL/ "
     "--package NAME.exe [--package-file PATH [--sign PRIVATE.pem] [--sequence N] "
-    "[--expires 30d|YYYY-MM-DD] [--product NAME]]\n"
+    "[--expires 30d|YYYY-MM-DD] [--product NAME] [--rollout PERCENT]]\n"
     "       updatelist show <file> [--key PUBLIC.pem]\n"
     "       updatelist verify <file> <package> --key PUBLIC.pem [--previous EARLIER.dat] "
     "[--product NAME]\n"
@@ -177,9 +177,9 @@ int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCod
           SigningCrypto& crypto) {
   auto options = ParseOptions(args, 2,
                               {"--mode", "--version", "--location", "--package", "--package-file",
-                               "--sign", "--sequence", "--expires", "--product"});
+                               "--sign", "--sequence", "--expires", "--product", "--rollout"});
   const UpdateListRecord record = ParseWriteOptions(options);
-  for (const char* needs_block : {"--sequence", "--expires", "--product"}) {
+  for (const char* needs_block : {"--sequence", "--expires", "--product", "--rollout"}) {
     if (options.count(needs_block) && !options.count("--package-file"))
       throw BadArgument{std::string(needs_block) + " needs --package-file"};
   }
@@ -204,6 +204,12 @@ int Write(const std::vector<std::string>& args, std::ostream& out, const AnsiCod
       release.sequence = 1;
     }
     if (options.count("--expires")) release.expires = ParseExpiry(options["--expires"]);
+    if (options.count("--rollout")) {
+      const auto rollout = ParseInteger<int>(options["--rollout"]);
+      if (!rollout || *rollout < 0 || *rollout > 100)
+        throw BadArgument{"--rollout must be a percentage, 0 to 100"};
+      release.rollout = *rollout;
+    }
     const std::optional<P256PrivateKey> key =
         options.count("--sign") ? std::optional(ReadPrivateKey(options["--sign"])) : std::nullopt;
     std::tie(release.package_size, release.package_sha256) =
@@ -299,8 +305,9 @@ int Verify(const std::vector<std::string>& args, std::ostream& out, const AnsiCo
                          ReadWhole(options["--previous"], kListMostBytes), shift_jis)
                .value_or("");
   }
+  const int rollout = ReadIntegrityBlock(ReadWhole(args[1], kListMostBytes), shift_jis)->rollout;
   out << args[2] << " is what " << args[1] << " says, signed with " << options["--key"] << " for "
-      << product << "\n";
+      << product << ", rollout " << rollout << " %\n";
   return kExitOk;
 }
 
@@ -338,7 +345,8 @@ int Show(const std::vector<std::string>& args, std::ostream& out, const AnsiCode
     if (block->version == 2) {
       out << "Product:         " << block->product << "\n"
           << "Sequence:        " << block->sequence << "\n"
-          << "Expires:         " << UtcDateText(block->expires) << "\n";
+          << "Expires:         " << UtcDateText(block->expires) << "\n"
+          << "Rollout:         " << block->rollout << " %\n";
     }
     out << "PackageSize:     " << block->package_size << "\n"
         << "PackageSHA256:   " << DigestHex(block->package_sha256) << "\n";

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_system.h"
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -59,6 +60,14 @@ std::optional<std::string> Win32SystemServices::EnvironmentVariable(const std::s
 
 void Win32SystemServices::EndProcess() {
   ExitProcess(0);
+}
+
+uint64_t Win32SystemServices::RandomNumber() {
+  uint64_t number = 0;
+  const NTSTATUS status = BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&number), sizeof number,
+                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+  if (!BCRYPT_SUCCESS(status)) throw Win32Error(static_cast<uint32_t>(status));
+  return number;
 }
 
 std::string Win32SystemServices::LocalAppDataFolder() {

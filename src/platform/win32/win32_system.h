@@ -16,6 +16,7 @@ class Win32SystemServices : public SystemServices {
   int64_t UnixTime() override;
   std::string LocalAppDataFolder() override;
   uint32_t ProcessId() override { return GetCurrentProcessId(); }
+  uint64_t RandomNumber() override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   [[noreturn]] void EndProcess() override;
 };
