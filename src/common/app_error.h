@@ -13,6 +13,7 @@ enum class Condition {
   kUnusableRange,        // a partial answer that is not the rest of the file asked for
   kBodyCutShort,         // the body ended before its length
   kPackageMismatch,      // the package is not what the list's block says was released
+  kPackageSigner,        // the package's own signature is missing, broken or not the publisher's
   kListTooLong,          // more arrived than any update list holds
   kDownloadInProgress,   // another launcher is downloading the same package
   kCancelled,            // the user declined to let a program run

@@ -50,6 +50,18 @@ struct PartInfo {
   bool operator==(const PartInfo&) const = default;
 };
 
+// What the system makes of a file's own (Authenticode) signature: none, one over other bytes
+// (the file altered after signing), one it refuses for another reason, or one it accepts; the
+// signer's certificate, where there is one, as the SHA-256 of its SubjectPublicKeyInfo (DER) and
+// its subject; and the system's own result code.
+struct CodeSignature {
+  enum class State { kUnsigned, kAltered, kOtherError, kSigned };
+  State state = State::kUnsigned;
+  Sha256Digest signer_key{};
+  std::string signer;
+  int32_t result = 0;
+};
+
 // A committed package, kept from writers and from being renamed or deleted while it lives: what
 // was checked, until it has been started.
 class HeldFile {
@@ -59,6 +71,9 @@ class HeldFile {
   // Through the held handle itself, so that what is read is what will start.
   virtual std::string Read(uint64_t offset, size_t size) = 0;
   virtual void Discard() = 0;  // lets go of the file and deletes it; a failure is an error
+  // Its signature as the system verifies it, through the held handle; revocation only as far as
+  // the system already knows it, never fetched.
+  virtual CodeSignature Signature() = 0;
 };
 
 // A download kept beside its target, under a name of its own, while it arrives: unlike a
@@ -211,6 +226,9 @@ struct Platform {
   LaunchLog& log;
   // The publisher's public keys (PEM) built in; with any, only signed update lists are used.
   std::vector<std::string> publisher_keys = {};
+  // The SubjectPublicKeyInfo digests of the publisher's code-signing certificates built in; with
+  // any, a package starts only when one of them signed it.
+  std::vector<Sha256Digest> package_signers = {};
 };
 
 }  // namespace hanamizu

@@ -1,5 +1,6 @@
 #include "update/package_download.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/app_error.h"
@@ -21,6 +22,11 @@ constexpr int32_t kBadSignature = static_cast<int32_t>(0x80090006);
 constexpr int32_t kConnectionAborted = 12030;
 // ERROR_FILE_INVALID: what the system says of a file that is no longer what it was.
 constexpr int32_t kFileInvalid = 1006;
+// What the system says of a file without a signature (TRUST_E_NOSIGNATURE), of a signature over
+// other bytes (TRUST_E_BAD_DIGEST), and of a certificate it does not trust (CERT_E_UNTRUSTEDROOT).
+constexpr int32_t kNoSignature = static_cast<int32_t>(0x800B0100);
+constexpr int32_t kBadDigest = static_cast<int32_t>(0x80096010);
+constexpr int32_t kUntrustedSigner = static_cast<int32_t>(0x800B0109);
 // A program's path, with which it is started and which becomes its folder, must stay shorter
 // than MAX_PATH (260 UTF-16 units).
 constexpr size_t kMostStartablePath = 259;
@@ -235,6 +241,48 @@ void RemoveEarlierFolders(Platform& platform, const std::string& root, const std
   }
 }
 
+// With the publisher's certificates built in, the held package starts only when the system
+// accepts its own signature and one of them made it; any other goes, and the error says why.
+void CheckPackageSigner(Platform& platform, HeldFile& held) {
+  if (platform.package_signers.empty()) return;
+  const CodeSignature signature = held.Signature();
+  const std::string path = held.Path();
+  const bool pinned = signature.state == CodeSignature::State::kSigned &&
+                      std::find(platform.package_signers.begin(), platform.package_signers.end(),
+                                signature.signer_key) != platform.package_signers.end();
+  char result[16];
+  std::snprintf(result, sizeof result, "0x%08X", static_cast<unsigned>(signature.result));
+  const char* states[] = {"unsigned", "altered", "not verified", "signed"};
+  platform.log.Write("package signature of " + path + ": " +
+                     states[static_cast<int>(signature.state)] + " (" + result + ")" +
+                     (signature.signer.empty() ? ""
+                                               : " by " + signature.signer + ", key SHA-256 " +
+                                                     DigestHex(signature.signer_key)) +
+                     (pinned ? ", a publisher's certificate" : ", refused"));
+  if (pinned) return;
+  held.Discard();
+  const std::string where = " (" + path + ")";
+  switch (signature.state) {
+    case CodeSignature::State::kUnsigned:
+      throw AppError(kNoSignature, "ダウンロードしたパッケージに発行元の署名がありません" + where,
+                     Condition::kPackageSigner);
+    case CodeSignature::State::kAltered:
+      throw AppError(kBadDigest, "ダウンロードしたパッケージは署名の後で改変されています" + where,
+                     Condition::kPackageSigner);
+    case CodeSignature::State::kOtherError:
+      throw AppError(
+          signature.result,
+          "ダウンロードしたパッケージの署名を確認できません (" + std::string(result) + ")" + where,
+          Condition::kPackageSigner);
+    case CodeSignature::State::kSigned:
+      break;
+  }
+  throw AppError(
+      kUntrustedSigner,
+      "ダウンロードしたパッケージは別の発行元 (" + signature.signer + ") が署名しています" + where,
+      Condition::kPackageSigner);
+}
+
 }  // namespace
 
 void CheckHeldPackage(Platform& platform, HeldFile& held, uint64_t size,
@@ -296,6 +344,7 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
     }
     std::unique_ptr<HeldFile> held = part->Commit();
     CheckHeldPackage(platform, *held, sink.size(), digest);
+    CheckPackageSigner(platform, *held);
     RemoveEarlierFolders(platform, root, folder_name);
     return held;
   };

@@ -65,6 +65,7 @@ class FakePlatform : public FileSystem,
   std::vector<std::string> folders;            // what a listing of folders finds, anywhere
   // What another program writes into a package between its commit and its hold.
   std::optional<std::string> rewritten;
+  CodeSignature signature;                  // the package's own
   std::map<std::string, AppError> failing;  // by the operation's name: its next call throws
   std::deque<MessageAnswer> answers;        // to the boxes in turn, then OK
   // What the started program's exit code reads (nothing: the query fails) and whether it has
@@ -306,6 +307,7 @@ class FakePlatform : public FileSystem,
         fake.files.erase(path);
         fake.Note("", "delete " + path);
       }
+      CodeSignature Signature() override { return fake.signature; }
       FakePlatform& fake;
       std::string path;
     };

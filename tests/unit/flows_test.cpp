@@ -127,6 +127,13 @@ const Step kRewritten = [](FakePlatform& f) { f.rewritten = "MZ!package"; };
 const J kChanged =
     J{kReady[0], "delete " + kTarget, "progress hidden"} +
     Unexpected("ダウンロードしたパッケージが確認の後で変わりました (" + kTarget + ")");
+// The publisher's certificate pinned; the package signed with its key (1), or another's.
+Step SignedBy(uint8_t key) {
+  return [=](FakePlatform& f) {
+    f.platform.package_signers = {Sha256Digest{1}};
+    f.signature = {CodeSignature::State::kSigned, Sha256Digest{key}, "CN=ハナミズ", 0};
+  };
+}
 // A cache on the way holds an older package under the same address.
 const Step kStale = [](FakePlatform& f) { f.web[kPackageUrl].cached = "MZ!package"; };
 const Step kCancel = [](FakePlatform& f) { f.answers = {MessageAnswer::kCancel}; };
@@ -235,6 +242,9 @@ const FlowCase kFlows[] = {
     {"kept, the rest", ServeBlock(true) + Kept(kHead), Check(1), kKeyedList + kRestFetched},
     {"rewritten after its check, signed", ServeBlock(true) + kRewritten, Check(-1), kKeyedList + J{kOffer, kPrivate} + kDownload + kChanged},
     {"rewritten after its check, unsigned", Serve(kNewer) + kRewritten, Check(-1), kTaken + kDownload + kChanged},
+    {"signed with the pinned key", Serve(kNewer) + SignedBy(1), Check(1), kTaken + kFetched},
+    {"signed with another key: deleted", Serve(kNewer) + SignedBy(2), Check(-1), kTaken + kDownload + J{kReady[0], "delete " + kTarget, "progress hidden"} +
+     Unexpected("ダウンロードしたパッケージは別の発行元 (CN=ハナミズ) が署名しています (" + kTarget + ")")},
     {"a path of 259 units: in the update directory", Serve(kNewer) + Failing("OpenPartialFile", kMissing), Check(-1, "http://u/", k259),
      J{kFetchList[0], "save " + k259 + "di04.dat", kOffer, "private " + k259 + "hmz-aabdfcf4a623f609"} + Unexpected("見つかりません。")},
     {"kept, another version on the server", Serve(kNewer) + Kept(kHead, "\"v0\""), Check(1), kFetchList + kRestFetched},

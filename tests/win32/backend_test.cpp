@@ -17,6 +17,7 @@
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_platform.h"
+#include "update/update_integrity.h"
 
 namespace hanamizu::win32 {
 namespace {
@@ -174,6 +175,36 @@ TEST(Backend, PartialFile) {
   EXPECT_TRUE(writable());
   EXPECT_EQ(ReadBytes(target), "MZ!!");
   EXPECT_EQ(GetFileAttributesW(Wide(target + ".part.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A package's own signature as the system verifies it through the handle that holds it, of
+// installers signed as the tests were built (signed_packages.sh): state, result, and the signer's
+// key as openssl digests it and its subject (both certificates have one). Wine checks no chain to
+// a trusted root (Windows says 800b0109 of these self-signed certificates).
+TEST(Backend, PackageSignature) {
+  const std::string made = Beside("signed-packages\\"), dir = "D:\\backend\\signed";
+  const auto signer = [&](const char* who) {
+    return " " + ReadBytes(made + who + ".key.sha256").substr(0, 64) +
+           " C=JP, O=ハナミズ試験, CN=Hanamizu Test Publisher";
+  };
+  FreshFolder(dir);
+  Win32FileSystem files(dir);
+  const std::tuple<const char*, std::string> cases[] = {{"signed-a", "3 0" + signer("a")},
+                                                        {"signed-b", "3 0" + signer("b")},
+                                                        {"unsigned", "0 800b0100"},
+                                                        {"altered", "1 80096010"}};
+  for (const auto& [name, outcome] : cases) {
+    SCOPED_TRACE(name);
+    auto part = files.OpenPartialFile(dir + "\\" + name + ".exe");
+    part->Restart({});
+    part->Write(ReadBytes(made + name + ".exe"));
+    const CodeSignature signature = part->Commit()->Signature();
+    std::ostringstream seen;
+    seen << static_cast<int>(signature.state) << " " << std::hex << signature.result;
+    if (!signature.signer.empty())
+      seen << " " << DigestHex(signature.signer_key) << " " << signature.signer;
+    EXPECT_EQ(seen.str(), outcome);
+  }
 }
 
 // Security software holds a file just written for a moment: its rename waits, for 10 s at most,

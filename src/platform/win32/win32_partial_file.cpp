@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/win32/win32_code_signature.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
@@ -133,6 +134,7 @@ class HeldPackage : public HeldFile {
     file_.reset();
     DeleteIfThere(path_);
   }
+  CodeSignature Signature() override { return VerifyCodeSignature(file_.get(), path_); }
 
  private:
   FileHandle file_;

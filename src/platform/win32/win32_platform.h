@@ -2,6 +2,7 @@
 
 #include "common/launch_log.h"
 #include "platform/platform.h"
+#include "update/package_signers.h"
 #include "update/publisher_keys.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_http.h"
@@ -25,8 +26,17 @@ struct Win32Platform {
   std::unique_ptr<SigningCrypto> crypto = MakeSystemCrypto();
   LaunchLog log;
   LoggedUserInterface logged_ui{ui, log};
-  Platform platform{files, settings,  ini,     logged_ui, system,
-                    http,  processes, *crypto, log,       BuiltInPublisherKeys()};
+  Platform platform{files,
+                    settings,
+                    ini,
+                    logged_ui,
+                    system,
+                    http,
+                    processes,
+                    *crypto,
+                    log,
+                    BuiltInPublisherKeys(),
+                    BuiltInPackageSigners()};
 };
 
 }  // namespace hanamizu::win32
