@@ -1,7 +1,7 @@
 // The in-Wine half of bench/run: starts launcher.exe in the bench's installation and watches it
 // from outside with the tests' probe. Prints one line "name key=value ..." per measurement.
 //   launch_bench launch <installation> <runs> <main program ms>
-//   launch_bench update <installation> <update address/> <temp directory>
+//   launch_bench update <installation> <update address/> <temp directory> [<proxy address/>]
 
 #include <windows.h>
 #include <psapi.h>
@@ -193,13 +193,26 @@ void Launch(const std::string& dir, int run, DWORD main_ms, const char* name) {
         "poll_median_ms", watch.Median(), "poll_max_ms", watch.Max());
 }
 
-void Update(const std::string& dir, const std::string& url, const std::string& temp) {
+// The package's folder of its own in temp (hmz-...), once it is there.
+std::string PackageFolder(const std::string& temp) {
+  std::error_code none;
+  for (const auto& entry : std::filesystem::directory_iterator(Wide(temp), none))
+    if (entry.path().filename().wstring().starts_with(L"hmz-")) return Utf8(entry.path());
+  return "";
+}
+
+// The package download of an update run; through the system proxy at proxy, if one is given.
+void Update(const std::string& dir, const std::string& url, const std::string& temp,
+            const std::string& proxy) {
+  const SystemProxy system_proxy(proxy);
   Settings("1", url);
   SetEnvironmentVariableW(L"TEMP", Wide(temp).c_str());  // the launcher's update directory
   SetEnvironmentVariableW(L"TMP", Wide(temp).c_str());
-  const std::string package = temp + "\\HanamizuSetup.exe";
-  for (const char* name : {"HanamizuSetup.exe", "HanamizuSetup.record.txt", "di04.dat"})
-    DeleteFileW(Wide(temp + "\\" + name).c_str());
+  std::string package;                              // in a folder of its own, once it is there
+  const std::string earlier = PackageFolder(temp);  // the run before's
+  std::error_code none;
+  if (!earlier.empty()) std::filesystem::remove_all(Wide(earlier), none);
+  DeleteFileW(Wide(temp + "\\di04.dat").c_str());
   const Process launcher("\"" + dir + "\\launcher.exe\" boot", dir);
   HWND offer = nullptr, ready = nullptr;
   WaitUntil([&] { return offer = Shown(launcher, false); }, std::chrono::seconds(60));
@@ -216,8 +229,10 @@ void Update(const std::string& dir, const std::string& url, const std::string& t
     return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   };
   const auto box = [&](double now) {
-    if (!part_seen && exists(package + ".part")) part_seen = now;
-    if (!package_seen && exists(package)) package_seen = now;
+    if (package.empty() && !PackageFolder(temp).empty())
+      package = PackageFolder(temp) + "\\HanamizuSetup.exe";
+    if (!part_seen && !package.empty() && exists(package + ".part")) part_seen = now;
+    if (!package_seen && !package.empty() && exists(package)) package_seen = now;
     return ready = Shown(launcher, false);
   };
   const double ms = watch.Until(launcher, box, 600000, "no package-ready box") - pressed;
@@ -254,7 +269,8 @@ void Clock() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const std::wstring mode = argc == 5 ? argv[1] : L"";
+  const std::wstring mode =
+      argc == 5 || (argc == 6 && argv[1] == std::wstring(L"update")) ? argv[1] : L"";
   try {
     if (mode == L"launch") {
       // Plain starts and launches take turns, so both see the same state of the machine; with a
@@ -278,11 +294,12 @@ int wmain(int argc, wchar_t** argv) {
         if (!earlier.empty() && run % 2 == 1) Launch(earlier, run, main_ms, "launch_earlier");
       }
     } else if (mode == L"update") {
-      Update(Utf8(argv[2]), Utf8(argv[3]), Utf8(argv[4]));
+      Update(Utf8(argv[2]), Utf8(argv[3]), Utf8(argv[4]), argc == 6 ? Utf8(argv[5]) : "");
     } else {
       std::fputs(
           "usage: launch_bench launch <installation>[;<earlier installation>] <runs> <main ms>\n"
-          "       launch_bench update <installation> <update address/> <temp directory>\n",
+          "       launch_bench update <installation> <update address/> <temp directory> "
+          "[<proxy address/>]\n",
           stderr);
       return 2;
     }

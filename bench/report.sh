@@ -221,3 +221,44 @@ $(values log_bench rotations) times (those launches took $(values log_bench rota
 previous one $(values log_bench previous_bytes).
 REPORT
 }
+
+# An office's PCs behind one squid: what the origin served for them, and how long the first PC's
+# download took, the second's and the rest's; "median (min–max)" over the rounds.
+office_heading="## An office behind one caching proxy"
+office_figure() { # $1: the lines' name, $2: the key, $3 and $4: the PCs from and to, $5: decimals
+  awk -v n="$1" -v k="$2" -v from="$3" -v to="$4" '$1 == n { delete f
+      for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
+      if (f["pc"] >= from && f["pc"] <= to) print f[k] }' "$raw" |
+    sort -g | awk -v d="${5:-0}" '{ v[NR] = $1 } END {
+      if (!NR) { print "n/a"; exit }
+      format = NR > 1 ? "%.*f (%.*f–%.*f)" : "%.*f"
+      printf format, d, NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, d, v[1], d, v[NR] }'
+}
+office_row() { # $1: the lines' name, $2: the launcher's
+  local n=$office_pcs
+  echo "| $2 | $(office_figure "$1" origin_bodies "$n" "$n") |" \
+    "$(office_figure "$1" origin_bytes "$n" "$n" | awk '{ printf "%.0f", $1 / 1048576 }') |" \
+    "$(office_figure "$1" download_ms 1 1) | $(office_figure "$1" download_ms 2 2) |" \
+    "$(office_figure "$1" download_ms 3 "$n") |"
+}
+office_report() {
+  local others
+  others=$(busy_others)
+  cat <<REPORT
+$office_heading
+
+\`bench/run office\` (written on $started_at; load average before: $load_before, after:
+$load_after; other processes busy: ${others:-none}). $office_rounds rounds of $office_pcs PCs one after another, each a fresh one
+(no settings, no part, no log), that run \`launcher.exe boot\` with auto-update on behind one squid
+on 127.0.0.1, cold at the start of each round (a memory cache; the bench prefix's system proxy, with
+\`<-loopback>\`), accept the offer and take a $office_size package (the HanamizuSetup.exe stand-in,
+sparse) that the list's block pins. nginx, the origin, serves it under /cached/ with an hour's
+freshness, as a vendor's CDN would, and counts the bodies and bytes it served. Download: OK on the
+offer → package-ready box; the figures are "median (min–max)" over the rounds.
+
+| Launcher | Bodies from the origin for $office_pcs PCs | MiB from the origin | PC 1 download ms (squid cold) | PC 2 download ms (squid warm) | PCs 3–$office_pcs download ms |
+|---|---|---|---|---|---|
+$(office_row office "today's")
+$([[ -z ${earlier_commit:-} ]] || office_row office_earlier "$earlier_commit (before the core asked caches)")
+REPORT
+}
