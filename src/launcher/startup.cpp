@@ -116,7 +116,9 @@ void RunLauncher(Platform& platform) {
           platform.ui.ShowMessage(UnhandledErrorMessage(ToAppError(e)), kApplicationTitle,
                                   MessageButtons::kOk, MessageIcon::kNone);
         },
-        [](const AppError&) {});
+        [&](const AppError& error) {
+          platform.log.Write("the last message could not be shown: " + ErrorWords(error));
+        });
   }
   platform.system.EndProcess();
 }

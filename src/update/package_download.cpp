@@ -127,7 +127,9 @@ class PackageSink : public ByteSink {
     } catch (const AppError&) {
       try {
         part_.Discard();
-      } catch (const AppError&) {  // the write's failure is the one to tell
+      } catch (const AppError& discard) {  // the write's failure is the one to tell
+        platform_.log.Write("the part could not be removed after a failed write: " +
+                            ErrorWords(discard));
       }
       throw;
     }
@@ -237,7 +239,8 @@ void RemoveEarlierFolders(Platform& platform, const std::string& root, const std
     for (const std::string& name : platform.files.ListFolders(root + kFolderPattern)) {
       if (name != kept) platform.files.RemoveFolder(root + name);
     }
-  } catch (const AppError&) {  // what is left costs room, never the update
+  } catch (const AppError& error) {  // what is left costs room, never the update
+    platform.log.Write("earlier download folders left in " + root + ": " + ErrorWords(error));
   }
 }
 
@@ -371,17 +374,16 @@ std::unique_ptr<HeldFile> DownloadPackage(Platform& platform, const std::string&
                        (request.from_caches ? ", caches may answer" : ", end to end"));
     const double start = platform.system.MonotonicSeconds();
     const uint64_t before = sink.arrived();
+    const auto figures = [&] {
+      return Figures(sink.arrived() - before, start, platform.system.MonotonicSeconds());
+    };
     try {
       platform.http.Download(url, sink, request);
     } catch (const AppError& error) {
-      platform.log.Write(
-          "download failed after " +
-          Figures(sink.arrived() - before, start, platform.system.MonotonicSeconds()) + ": " +
-          ErrorWords(error));
+      platform.log.Write("download failed after " + figures() + ": " + ErrorWords(error));
       throw;
     }
-    platform.log.Write("received " +
-                       Figures(sink.arrived() - before, start, platform.system.MonotonicSeconds()));
+    platform.log.Write("received " + figures());
   };
   const auto fetch = [&] {
     try {

@@ -97,6 +97,7 @@ class SplashProgress : public DownloadProgress {
     try {
       if (shown_) splash_.HideProgress();
     } catch (...) {  // the window going is no reason to lose the download's outcome
+      platform_.log.Write("the progress bar could not be taken away");
     }
   }
   void Progress(uint64_t received, std::optional<uint64_t> announced) override {
