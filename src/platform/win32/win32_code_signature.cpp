@@ -7,8 +7,7 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
-#include <memory>
-
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
 namespace hanamizu::win32 {
@@ -81,7 +80,7 @@ Sha256Digest KeyDigest(PCCERT_CONTEXT certificate) {
                            nullptr, &der, &size)) {
     return {};
   }
-  const std::unique_ptr<BYTE, decltype(&LocalFree)> owned(der, &LocalFree);
+  const LocalMemory<BYTE> owned(der);
   const auto hash = MakeSystemCrypto()->StartSha256();
   hash->Add({reinterpret_cast<const char*>(der), size});
   return hash->Finish();
