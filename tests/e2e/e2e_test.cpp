@@ -166,6 +166,8 @@ void Install(const Scenario& s, const std::string& dir, const std::string& updat
   if (s.list.empty()) return;
   const std::string www = Server("www") + s.name;
   std::filesystem::create_directories(Wide(www));
+  // A list of its own at every run: one written before would raise the sequence.
+  std::filesystem::remove(Wide(www + "\\di04.dat"));
   std::string options = s.list;
   for (const auto& [from, to] : std::initializer_list<std::pair<std::string, std::string>>{
            {"{nginx}", Server("nginx")},
