@@ -88,7 +88,7 @@ const Scenario kScenarios[] = {
     // Gone to work at 32 KiB/s: the main program starts while the download goes on until the
     // program ends; the next launch fetches the rest.
     {.name = "GoToWork", .list = "--version 8.1.26 --location {nginx}slow/pkg/ --package-file {pkg}",
-     .transcript = {kSplash, kOffer, "progress bar moving, window answering", "pressed 後で更新", kMain, kLaunched, kSplash, kOffer, "progress bar moving, window answering", kReady, kStarted, kLaunched},
+     .transcript = {kSplash, kOffer, "progress bar moving, window answering", "pressed 後で更新", kMain, kLaunched, kSplash, kOffer, kReady, kStarted, kLaunched},
      .temp = kLongTemp, .go_to_work = true,
      .log = {"the user goes to work at ", "started \"@\\Hanamizu.exe\"", " bytes arrived while the main program ran", "the main program has ended: the download stopped, its part kept", "resumed from ", "package started"}},
     {.name = "UpdateDeclined", .list = "--version 8.1.26 --location {nginx}pkg/", .transcript = {kSplash, kOffer, kMain, kLaunched}, .answer = "キャンセル",
@@ -278,7 +278,9 @@ TEST_P(EndToEnd, Scenario) {
         std::chrono::seconds(120)));
     const ULONGLONG ended = GetTickCount64();
     if (blank_splash.valid() && blank_splash.get()) seen[splash_line] += " (blank)";
-    if (bar_positions.size() > 1) {  // a download too quick to watch moves no bar here
+    // A download too quick to watch moves no bar here; after the first launch, and behind squid,
+    // whether it moves is a matter of how quickly the rest comes.
+    if (bar_positions.size() > 1 && !launch && !s.office_pcs) {
       seen.insert(seen.begin() + static_cast<ptrdiff_t>(bar_at),
                   std::string("progress bar moving, window ") +
                       (bar_unanswered ? "not answering" : "answering"));
@@ -302,8 +304,6 @@ TEST_P(EndToEnd, Scenario) {
                    " ﾗﾝﾁｬｰ=" + Setting(HKEY_CURRENT_USER, settings, "ﾗﾝﾁｬｰ") + " exit " +
                    std::to_string(launcher.ExitCode()));
   }
-  if (s.office_pcs)  // a bar moves or not as quickly as squid or nginx answers
-    std::erase(seen, "progress bar moving, window answering");
   std::istringstream origin(ReadBytes(Server("www") + "..\\origin.log"));
   for (std::string line; s.office_pcs && std::getline(origin, line);)  // bytes, status, ...
     if (line.find(s.name + std::string("/pkg/")) != std::string::npos)
